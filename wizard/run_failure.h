@@ -1,0 +1,14 @@
+#pragma once
+// The one error the run throws: a failure it does not trap. The handler of "Dalje" shows it as the
+// failure report and ends the program.
+#include <string>
+
+namespace zunor {
+
+struct RunFailure {
+    int number = 0;
+    std::wstring description;  // a sentence a user understands
+    std::wstring context;      // what was being done: "Fascikla: <path>", "Adresa: <url>", ...
+};
+
+}  // namespace zunor
