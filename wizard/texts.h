@@ -1,0 +1,73 @@
+#pragma once
+// Every text the program shows, in one place. Serbian, Latin script; messages without diacritics.
+namespace zunor::texts {
+
+// Application title: the caption of every message box.
+inline constexpr wchar_t kAppTitle[] = L"Zunor 2021 - instalacija";
+
+// Window.
+inline constexpr wchar_t kWindowCaption[] = L"Instalacija programa Zunor 2021";
+inline constexpr wchar_t kLabel1[] = L"Dobro dosli u instalaciju programa Zunor 2021";
+inline constexpr wchar_t kCancel[] = L"Odustani";
+inline constexpr wchar_t kFinish[] = L"Zavrsi";
+inline constexpr wchar_t kNext[] = L"Dalje";
+inline constexpr wchar_t kLabel2[] = L"Lokacija za instalaciju:";
+inline constexpr wchar_t kDefaultLocation[] = L"C:\\Program Files\\Brantovik\\";
+inline constexpr wchar_t kBrowse[] = L"...";
+inline constexpr wchar_t kCheck1[] = L"Kreiraj desktop precice";
+inline constexpr wchar_t kCheck2[] = L"Kreiraj programsku grupu";
+inline constexpr wchar_t kCheck3[] = L"Prihvatam uslove iz licensnog ugovora";
+inline constexpr wchar_t kCheck4[] = L"Pokreni program posle instalacije";
+
+// The run.
+inline constexpr wchar_t kNoLocation[] = L"Odredite lokaciju za instalaciju programa";
+inline constexpr wchar_t kDownloading[] = L"Preuzimanje potrebnih datoteka";
+inline constexpr wchar_t kFinishing[] = L"Dovr\u0161avanje instalacije";
+inline constexpr wchar_t kSuccess[] = L"Instalacija programa je uspjesno zavrsena.";
+
+// Incomplete installation report.
+inline constexpr wchar_t kIncompleteHeader[] = L"Instalacija programa nije u potpunosti zavrsena.\r\nSledece stavke nisu uspele:";
+inline constexpr wchar_t kItemNotDownloaded[] = L"Nije preuzeto: ";            // <name> (<reason>)
+inline constexpr wchar_t kItemBadName[] = L"Preskoceno, neispravan naziv: ";   // <name as listed>
+inline constexpr wchar_t kItemNotRegistered[] = L"Nije registrovano: ";        // <name>
+inline constexpr wchar_t kItemSetting[] = L"Nije upisano podesavanje: ";       // <path of config.ini>
+inline constexpr wchar_t kItemLayer[] = L"Nije upisana oznaka kompatibilnosti: ";  // <value name>
+inline constexpr wchar_t kItemShortcut[] = L"Nije napravljena precica: ";      // <path of the .lnk>
+inline constexpr wchar_t kMoreItemsPrefix[] = L"... i jos ";                    // <N>
+inline constexpr wchar_t kMoreItemsSuffix[] = L" stavki.";
+
+// Failure report: "Greska <number>: <description>" then what was being done.
+inline constexpr wchar_t kErrorPrefix[] = L"Greska ";
+inline constexpr wchar_t kFolderFailed[] = L"Fascikla ne moze da se napravi.";
+inline constexpr wchar_t kListingFailed[] = L"Spisak datoteka nije preuzet sa servera.";
+inline constexpr wchar_t kLaunchFailed[] = L"Program ne moze da se pokrene.";
+inline constexpr wchar_t kContextFolder[] = L"Fascikla: ";
+inline constexpr wchar_t kContextUrl[] = L"Adresa: ";
+inline constexpr wchar_t kContextFile[] = L"Datoteka: ";
+
+// Command line.
+inline constexpr wchar_t kUnknownSwitch[] = L"Nepoznat prekidac: ";
+inline constexpr wchar_t kBadServerPrefix[] = L"Neispravna adresa servera: ";
+inline constexpr wchar_t kBadServerSuffix[] = L" (ocekuje se https://server[:port])";
+inline constexpr wchar_t kBadValue[] = L"Neispravna vrednost: ";
+inline constexpr wchar_t kSummaryOk[] = L"Instalacija zavrsena.";
+inline constexpr wchar_t kSummaryIncompletePrefix[] = L"Instalacija nije u potpunosti zavrsena (";
+inline constexpr wchar_t kSummaryIncompleteSuffix[] = L" stavki).";
+inline constexpr wchar_t kSummaryFailed[] = L"Instalacija nije uspela.";
+
+// Names on disk and on the server.
+inline constexpr wchar_t kProgramFolder[] = L"zunor2021";
+inline constexpr wchar_t kProductExe[] = L"Zunor2021VK.exe";
+inline constexpr wchar_t kUpdaterExe[] = L"updater.exe";
+inline constexpr wchar_t kDatabase[] = L"firme.mdb";
+inline constexpr wchar_t kSettingsFile[] = L"config.ini";
+inline constexpr wchar_t kSettingsSection[] = L"Zunor";
+inline constexpr wchar_t kSettingsKey[] = L"PROGRAM_BAZE_FASCIKLA";
+inline constexpr wchar_t kLayersKey[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Layers";
+inline constexpr wchar_t kLayerData[] = L"~ RUNASADMIN WINXPSP3";
+inline constexpr wchar_t kDesktopLink[] = L"Brantovik ZUNOR 2021.lnk";
+inline constexpr wchar_t kGroupName[] = L"Brantovik";
+inline constexpr wchar_t kGroupLink[] = L"ZUNOR.lnk";
+inline constexpr wchar_t kFixedProgramsFolder[] = L"C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs";
+
+}  // namespace zunor::texts
