@@ -50,6 +50,10 @@ public:
     virtual bool IsInside(const std::wstring& folder, const std::wstring& path) = 0;
 };
 
+// Outcome of writing a compatibility-layer value. The Layers key is never created: where the user has
+// none, no mark is wanted, and that is not a failure.
+enum class LayerWrite { Written, KeyAbsent, Failed };
+
 // The rest of Windows: components, settings, registry, shell.
 class RunSystem {
 public:
@@ -60,7 +64,7 @@ public:
                               const std::wstring& value) = 0;
     // HKCU ...\AppCompatFlags\Layers. Reading gives the fallback for an absent value or key.
     virtual std::wstring ReadLayer(const std::wstring& valueName, const std::wstring& fallback) = 0;
-    virtual bool WriteLayer(const std::wstring& valueName, const std::wstring& data) = 0;
+    virtual LayerWrite WriteLayer(const std::wstring& valueName, const std::wstring& data) = 0;
     virtual std::wstring DesktopDirectory() = 0;     // no trailing backslash
     virtual std::wstring ProgramGroupFolder() = 0;   // the all-users programs folder + "\Brantovik"
     virtual bool CreateShortcut(const std::wstring& linkPath, const std::wstring& target,
