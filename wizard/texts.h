@@ -36,6 +36,16 @@ inline constexpr wchar_t kItemShortcut[] = L"Nije napravljena precica: ";      /
 inline constexpr wchar_t kMoreItemsPrefix[] = L"... i jos ";                    // <N>
 inline constexpr wchar_t kMoreItemsSuffix[] = L" stavki.";
 
+// Why a name from a listing is refused (install log).
+inline constexpr wchar_t kRefusedEmpty[] = L"prazan naziv";
+inline constexpr wchar_t kRefusedNotOneSegment[] = L"naziv nije jedna datoteka";
+inline constexpr wchar_t kRefusedBadReference[] = L"neispravna oznaka znaka";
+inline constexpr wchar_t kRefusedBadUtf8[] = L"neispravan UTF-8 zapis";
+inline constexpr wchar_t kRefusedBadCharacter[] = L"nedozvoljen znak u nazivu";
+inline constexpr wchar_t kRefusedTrailingDotOrSpace[] = L"naziv se zavrsava tackom ili razmakom";
+inline constexpr wchar_t kRefusedDeviceName[] = L"rezervisan naziv uredjaja";
+inline constexpr wchar_t kRefusedOutsideFolder[] = L"putanja izlazi iz fascikle";
+
 // Failure report: "Greska <number>: <description>" then what was being done.
 inline constexpr wchar_t kErrorPrefix[] = L"Greska ";
 inline constexpr wchar_t kFolderFailed[] = L"Fascikla ne moze da se napravi.";
@@ -44,6 +54,9 @@ inline constexpr wchar_t kLaunchFailed[] = L"Program ne moze da se pokrene.";
 inline constexpr wchar_t kContextFolder[] = L"Fascikla: ";
 inline constexpr wchar_t kContextUrl[] = L"Adresa: ";
 inline constexpr wchar_t kContextFile[] = L"Datoteka: ";
+
+// Error of the registry write for a value kind it cannot store (number 1001).
+inline constexpr wchar_t kUnsupportedValueType[] = L"Unsupported value type";
 
 // Command line.
 inline constexpr wchar_t kUnknownSwitch[] = L"Nepoznat prekidac: ";

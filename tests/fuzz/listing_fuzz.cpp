@@ -1,0 +1,118 @@
+// libFuzzer target: any page through the listing scan and any name through the name rules. Whatever
+// the server sends, a name that is let through must be one plain file name in one folder, and its
+// URL form must be one ASCII path segment that names the same file.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "wizard/listed_name.h"
+#include "wizard/listing_parser.h"
+#include "wizard/utf8_text.h"
+
+namespace {
+
+void Check(bool condition) {
+    if (!condition) {
+        std::abort();
+    }
+}
+
+int Hex(wchar_t c) {
+    if (c >= L'0' && c <= L'9') {
+        return c - L'0';
+    }
+    if (c >= L'a' && c <= L'f') {
+        return c - L'a' + 10;
+    }
+    if (c >= L'A' && c <= L'F') {
+        return c - L'A' + 10;
+    }
+    return -1;
+}
+
+// Written apart from the program's own rules, so a slip in those shows here.
+bool IsDevice(std::wstring_view name) {
+    std::wstring base(name.substr(0, name.find(L'.')));
+    while (!base.empty() && base.back() == L' ') {
+        base.pop_back();
+    }
+    for (auto& c : base) {
+        c = (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - 32) : c;
+    }
+    for (const wchar_t* device : {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"}) {
+        if (base == device) {
+            return true;
+        }
+    }
+    return base.size() == 4 && (base.starts_with(L"COM") || base.starts_with(L"LPT")) &&
+           ((base[3] >= L'1' && base[3] <= L'9') || base[3] == 0xB9 || base[3] == 0xB2 || base[3] == 0xB3);
+}
+
+void CheckName(std::string_view raw) {
+    const auto name = zunor::DecodeListedName(raw, nullptr);
+    if (!name) {
+        return;
+    }
+    Check(name->raw == raw);
+    const std::wstring& file = name->fileName;
+    Check(!file.empty() && file != L"." && file != L"..");
+    Check(file.back() != L'.' && file.back() != L' ');
+    for (const wchar_t c : file) {
+        Check(c >= 0x20 && c != 0x7F && std::wstring_view(L"\\/:*?\"<>|").find(c) == std::wstring_view::npos);
+    }
+    Check(!IsDevice(file));
+
+    std::string bytes; // the URL segment with its escapes undone
+    const std::wstring& url = name->urlName;
+    for (std::size_t i = 0; i < url.size(); ++i) {
+        const wchar_t c = url[i];
+        Check(c > 0x20 && c < 0x7F && std::wstring_view(L"/?#\\\" <>").find(c) == std::wstring_view::npos);
+        if (c == L'%') {
+            Check(i + 2 < url.size() && Hex(url[i + 1]) >= 0 && Hex(url[i + 2]) >= 0);
+            bytes.push_back(static_cast<char>(Hex(url[i + 1]) * 16 + Hex(url[i + 2])));
+            i += 2;
+        } else {
+            bytes.push_back(static_cast<char>(c));
+        }
+    }
+    const auto fromUrl = zunor::DecodeUtf8(bytes);
+    Check(fromUrl.has_value() && *fromUrl == file);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view page(reinterpret_cast<const char*>(data), size);
+    const auto program = zunor::ParseListing(page, zunor::ListingKind::Program);
+    const auto support = zunor::ParseListing(page, zunor::ListingKind::Support);
+    const auto templates = zunor::ParseListing(page, zunor::ListingKind::Template);
+    Check(templates == support);
+
+    std::vector<std::string> withoutArchives;
+    for (const std::string& name : support) {
+        Check(!name.empty() && name.size() <= 93);
+        Check(name.front() != '?' && name.front() != '/' && name.back() != '/');
+        Check(name.find('\r') == std::string::npos);
+        Check(page.find(name) != std::string_view::npos);
+        if (name != "SETUP_ZUNOR.rar" && name != "Zunor2021VK.rar") {
+            withoutArchives.push_back(name);
+        }
+        CheckName(name);
+    }
+    Check(program == withoutArchives);
+
+    // The name rules on their own, beyond what a link can hold: every quoted or line-bounded piece.
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= page.size(); ++i) {
+        if (i == page.size() || std::string_view("\"'<>\r\n").find(page[i]) != std::string_view::npos) {
+            CheckName(page.substr(start, std::min<std::size_t>(i - start, 200)));
+            start = i + 1;
+        }
+    }
+    (void)zunor::DisplayText(page);
+    return 0;
+}

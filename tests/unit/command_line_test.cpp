@@ -1,0 +1,86 @@
+#include "wizard/command_line.h"
+
+#include <gtest/gtest.h>
+
+using zunor::ArgumentsOf;
+using zunor::IsHttpsOrigin;
+using zunor::ParseCommandLine;
+
+TEST(CommandLine, NoArgumentsMeansTheWindowWithDefaults) {
+    auto r = ParseCommandLine(L"");
+    ASSERT_TRUE(r.options);
+    EXPECT_FALSE(r.options->silent);
+    EXPECT_FALSE(r.options->server);
+    EXPECT_FALSE(r.options->location);
+}
+
+TEST(CommandLine, SwitchesAreCaseInsensitive) {
+    auto r = ParseCommandLine(L"/s /nodesktop /NoGroup /Launch /server=https://example.test:8443 /log=C:\\x.log");
+    ASSERT_TRUE(r.options) << std::string(r.error.begin(), r.error.end());
+    EXPECT_TRUE(r.options->silent);
+    EXPECT_TRUE(r.options->noDesktop);
+    EXPECT_TRUE(r.options->noGroup);
+    EXPECT_TRUE(r.options->launch);
+    EXPECT_EQ(*r.options->server, L"https://example.test:8443");
+    EXPECT_EQ(*r.options->logFile, L"C:\\x.log");
+}
+
+TEST(CommandLine, LocationTakesTheRestOfTheLineWithSpacesAndFinalBackslash) {
+    auto r = ParseCommandLine(L"/S /D=C:\\Program Files\\Brantovik\\");
+    ASSERT_TRUE(r.options);
+    EXPECT_EQ(*r.options->location, L"C:\\Program Files\\Brantovik\\");
+    r = ParseCommandLine(L"/D=\"D:\\Moji programi\\Zunor\\\"  ");
+    ASSERT_TRUE(r.options);
+    EXPECT_EQ(*r.options->location, L"D:\\Moji programi\\Zunor\\");
+    // Anything after /D= belongs to the location, even text that looks like a switch.
+    r = ParseCommandLine(L"/D=C:\\a /S");
+    ASSERT_TRUE(r.options);
+    EXPECT_FALSE(r.options->silent);
+    EXPECT_EQ(*r.options->location, L"C:\\a /S");
+}
+
+TEST(CommandLine, QuotedValuesKeepTheirSpaces) {
+    auto r = ParseCommandLine(L"/LOG=\"C:\\moj log\\setup.log\" /S");
+    ASSERT_TRUE(r.options);
+    EXPECT_EQ(*r.options->logFile, L"C:\\moj log\\setup.log");
+    EXPECT_TRUE(r.options->silent);
+}
+
+TEST(CommandLine, BadSwitchesAreNamedInTheError) {
+    struct Case {
+        const wchar_t* line;
+        const wchar_t* error;
+    } cases[] = {
+        {L"/X", L"Nepoznat prekidac: /X"},
+        {L"/S /quiet", L"Nepoznat prekidac: /quiet"},
+        {L"setup", L"Nepoznat prekidac: setup"},
+        {L"/S=1", L"Neispravna vrednost: /S=1"},
+        {L"/LOG=", L"Neispravna vrednost: /LOG="},
+        {L"/D=", L"Neispravna vrednost: /D="},
+        {L"/SERVER=http://localhost", L"Neispravna adresa servera: http://localhost (ocekuje se https://server[:port])"},
+    };
+    for (const auto& c : cases) {
+        auto r = ParseCommandLine(c.line);
+        EXPECT_FALSE(r.options) << c.line;
+        EXPECT_EQ(r.error, c.error);
+    }
+}
+
+TEST(CommandLine, ServerMustBeABareHttpsOrigin) {
+    for (const wchar_t* good : {L"https://localhost", L"HTTPS://download.example.com:443", L"https://127.0.0.1:18443",
+                                L"https://[::1]:8443"}) {
+        EXPECT_TRUE(IsHttpsOrigin(good)) << good;
+    }
+    for (const wchar_t* bad : {L"http://localhost", L"https://", L"https://host/", L"https://host/path",
+                               L"https://host?x=1", L"https://host:0", L"https://host:65536", L"https://host:",
+                               L"https://user@host", L"https://host#f", L"ftp://host", L"https://ho st",
+                               L"https://host:12a"}) {
+        EXPECT_FALSE(IsHttpsOrigin(bad)) << bad;
+    }
+}
+
+TEST(CommandLine, ProgramNameIsSkippedLikeWindowsDoes) {
+    EXPECT_EQ(ArgumentsOf(L"\"C:\\a b\\ZunorSetup.exe\" /S /D=C:\\x\\"), L"/S /D=C:\\x\\");
+    EXPECT_EQ(ArgumentsOf(L"ZunorSetup.exe   /S"), L"/S");
+    EXPECT_EQ(ArgumentsOf(L"ZunorSetup.exe"), L"");
+}

@@ -1,0 +1,394 @@
+// The installation run against recording fakes: the order of its calls, what it keeps, what it
+// reports, and what it throws.
+#include <gtest/gtest.h>
+
+#include "tests/unit/run_fakes.h"
+#include "wizard/installation_run.h"
+#include "wizard/run_failure.h"
+#include "wizard/texts.h"
+
+namespace zunor::test {
+namespace {
+
+constexpr wchar_t kBase[] = L"https://srv";
+
+std::string Page(const std::vector<std::string>& names) {
+    // Apache's index: LF line ends, so the whole page is one line to the scan.
+    std::string page = "<html>\n<body>\n<a href=\"?C=N;O=D\">Name</a>\n<a href=\"/\">Parent Directory</a>\n";
+    for (const auto& n : names) {
+        page += "<a href=\"" + n + "\">" + n + "</a>\n";
+    }
+    return page + "</body></html>\n";
+}
+
+class RunTest : public ::testing::Test {
+protected:
+    Recorder rec;
+    FakeWindow window{rec};
+    FakeFiles files{rec};
+    FakeNetwork net{rec, files};
+    FakeSystem sys{rec};
+    FakeLog log;
+
+    void Serve(std::wstring_view folder, const std::vector<std::string>& names) {
+        net.pages[std::wstring(kBase) + std::wstring(folder)] = Page(names);
+    }
+    void ServeAll(const std::vector<std::string>& program, const std::vector<std::string>& templates,
+                  const std::vector<std::string>& support) {
+        Serve(L"/zunor", program);
+        Serve(L"/zunor/TEMPLATE", templates);
+        Serve(L"/zunor/SUPORT", support);
+    }
+    RunOutcome Run() { return InstallationRun(window, net, files, sys, log, kBase).Execute(); }
+    RunFailure RunExpectingFailure() {
+        try {
+            Run();
+        } catch (const RunFailure& failure) {
+            return failure;
+        }
+        ADD_FAILURE() << "the run did not throw";
+        return {};
+    }
+};
+
+TEST_F(RunTest, EmptyLocationOnlyAsksForOne) {
+    window.location = L"";
+    const RunOutcome outcome = Run();
+    EXPECT_FALSE(outcome.started);
+    EXPECT_EQ(rec.calls, std::vector<std::wstring>{std::wstring(L"message ") + texts::kNoLocation});
+}
+
+TEST_F(RunTest, BlankLocationIsNotEmpty) {
+    window.location = L"  ";
+    ServeAll({}, {}, {});
+    EXPECT_TRUE(Run().started);
+    EXPECT_EQ(rec.calls.front(), L"caption Zavrsi");
+    EXPECT_TRUE(rec.Has(L"mkdir   \\zunor2021"));
+}
+
+TEST_F(RunTest, ExactSequenceOfOneFilePerList) {
+    ServeAll({"a.exe"}, {"t.doc"}, {"s.dll"});
+    const RunOutcome outcome = Run();
+    EXPECT_TRUE(outcome.started);
+    EXPECT_TRUE(outcome.failures.empty());
+    const std::vector<std::wstring> expected{
+        L"caption Zavrsi",
+        L"exists? C:\\I\\",
+        L"mkdir C:\\I\\",
+        L"exists? C:\\I\\zunor2021",
+        L"mkdir C:\\I\\zunor2021",
+        L"exists? C:\\I\\zunor2021\\DATA",
+        L"mkdir C:\\I\\zunor2021\\DATA",
+        L"exists? C:\\I\\zunor2021\\TEMPLATE",
+        L"mkdir C:\\I\\zunor2021\\TEMPLATE",
+        L"purge https://srv/zunor/SUPORT",
+        L"listing https://srv/zunor/SUPORT -> C:\\I\\zunor2021\\sdown.ini",
+        L"purge https://srv/zunor",
+        L"listing https://srv/zunor -> C:\\I\\zunor2021\\pdown.ini",
+        L"purge https://srv/zunor/TEMPLATE",
+        L"listing https://srv/zunor/TEMPLATE -> C:\\I\\zunor2021\\tdown.ini",
+        L"track shown",
+        L"status shown",
+        L"status Preuzimanje potrebnih datoteka",
+        L"yield",
+        L"read C:\\I\\zunor2021\\pdown.ini",
+        L"read C:\\I\\zunor2021\\sdown.ini",
+        L"read C:\\I\\zunor2021\\tdown.ini",
+        L"inside? C:\\I\\zunor2021\\a.exe",
+        L"purge https://srv/zunor/a.exe",
+        L"download https://srv/zunor/a.exe -> C:\\I\\zunor2021\\a.exe",
+        L"progress 1",
+        L"inside? C:\\I\\zunor2021\\TEMPLATE\\t.doc",
+        L"purge https://srv/zunor/TEMPLATE/t.doc",
+        L"download https://srv/zunor/TEMPLATE/t.doc -> C:\\I\\zunor2021\\TEMPLATE\\t.doc",
+        L"progress 1",
+        L"status Dovr\u0161avanje instalacije",
+        L"yield",
+        L"inside? C:\\W\\S32\\s.dll",
+        L"purge https://srv/zunor/SUPORT/s.dll",
+        L"download https://srv/zunor/SUPORT/s.dll -> C:\\W\\S32\\s.dll",
+        L"register C:\\W\\S32\\s.dll",
+        L"progress 1",
+        L"setting C:\\I\\zunor2021\\config.ini [Zunor] PROGRAM_BAZE_FASCIKLA=C:\\I\\zunor2021",
+        L"layer C:\\I\\zunor2021\\Zunor2021VK.exe=~ RUNASADMIN WINXPSP3",
+        L"layer C:\\I\\zunor2021\\updater.exe=~ RUNASADMIN WINXPSP3",
+        L"shortcut C:\\U\\Desktop\\Brantovik ZUNOR 2021.lnk -> C:\\I\\zunor2021\\Zunor2021VK.exe in "
+        L"C:\\I\\zunor2021\\",
+        L"exists? C:\\PD\\Programs\\Brantovik",
+        L"mkdir C:\\PD\\Programs\\Brantovik",
+        L"shortcut C:\\PD\\Programs\\Brantovik\\ZUNOR.lnk -> C:\\I\\zunor2021\\Zunor2021VK.exe in "
+        L"C:\\I\\zunor2021\\",
+        L"disable next",
+        L"read layer D:\\Setup\\updater.exe",
+        L"read layer D:\\Setup\\Zunor2021VK.exe",
+        L"track hidden",
+        L"status hidden",
+        L"message Instalacija programa je uspjesno zavrsena.",
+    };
+    EXPECT_EQ(rec.calls, expected);
+}
+
+TEST_F(RunTest, ExistingFoldersAreLeftAlone) {
+    files.paths = {L"C:\\I\\", L"C:\\I\\zunor2021", L"C:\\I\\zunor2021\\DATA", L"C:\\I\\zunor2021\\TEMPLATE",
+                   L"C:\\PD\\Programs\\Brantovik"};
+    ServeAll({}, {}, {});
+    Run();
+    EXPECT_TRUE(rec.Starting(L"mkdir").empty());
+    EXPECT_EQ(rec.Starting(L"exists?").size(), 5u);
+}
+
+TEST_F(RunTest, LocationWithoutSeparatorGetsOne) {
+    window.location = L"C:\\I";
+    ServeAll({"a.exe"}, {}, {});
+    Run();
+    EXPECT_EQ(rec.Starting(L"mkdir"),
+              (std::vector<std::wstring>{L"mkdir C:\\I\\", L"mkdir C:\\I\\zunor2021",
+                                         L"mkdir C:\\I\\zunor2021\\DATA", L"mkdir C:\\I\\zunor2021\\TEMPLATE",
+                                         L"mkdir C:\\PD\\Programs\\Brantovik"}));
+    EXPECT_TRUE(rec.Has(L"download https://srv/zunor/a.exe -> C:\\I\\zunor2021\\a.exe"));
+}
+
+TEST_F(RunTest, LocationIsReadAfreshAfterAYield) {
+    ServeAll({}, {}, {"s.dll"});
+    int yields = 0;
+    window.onYield = [&] {
+        if (++yields == 2) {
+            window.location = L"E:\\New\\"; // typed while the window was responsive
+        }
+    };
+    Run();
+    EXPECT_TRUE(
+        rec.Has(L"setting E:\\New\\zunor2021\\config.ini [Zunor] PROGRAM_BAZE_FASCIKLA=E:\\New\\zunor2021"));
+    EXPECT_TRUE(rec.Has(L"layer E:\\New\\zunor2021\\updater.exe=~ RUNASADMIN WINXPSP3"));
+    EXPECT_TRUE(rec.Has(L"read C:\\I\\zunor2021\\tdown.ini"));
+}
+
+TEST_F(RunTest, FolderThatCannotBeCreatedStopsTheRun) {
+    files.mkdirFails[L"C:\\I\\zunor2021\\DATA"] = 5;
+    const RunFailure failure = RunExpectingFailure();
+    EXPECT_EQ(failure.number, 5);
+    EXPECT_EQ(failure.description, texts::kFolderFailed);
+    EXPECT_EQ(failure.context, L"Fascikla: C:\\I\\zunor2021\\DATA");
+    EXPECT_TRUE(rec.Starting(L"purge").empty());
+    EXPECT_TRUE(rec.Starting(L"message").empty());
+}
+
+TEST_F(RunTest, AbsentListingStopsTheRunWithItsUrl) {
+    struct Case {
+        TransferResult fetched;
+        int number;
+    };
+    TransferResult lost;
+    lost.error = TransferError::ConnectionLost;
+    lost.systemError = 12029;
+    const Case cases[] = {
+        {HttpFailure(404), 404}, {lost, 12029}, {TransferResult{TransferError::Timeout}, 2}};
+    for (const Case& c : cases) {
+        Recorder r;
+        FakeWindow w{r};
+        FakeFiles f{r};
+        FakeNetwork n{r, f};
+        FakeSystem s{r};
+        n.pages[L"https://srv/zunor"] = Page({"a.exe"});
+        n.pages[L"https://srv/zunor/SUPORT"] = Page({});
+        n.failures[L"https://srv/zunor/TEMPLATE"] = c.fetched;
+        try {
+            InstallationRun(w, n, f, s, log, kBase).Execute();
+            ADD_FAILURE() << "no failure for " << c.number;
+        } catch (const RunFailure& failure) {
+            EXPECT_EQ(failure.number, c.number);
+            EXPECT_EQ(failure.description, texts::kListingFailed);
+            EXPECT_EQ(failure.context, L"Adresa: https://srv/zunor/TEMPLATE");
+        }
+        EXPECT_TRUE(r.Starting(L"download").empty()) << "files fetched before all listings were read";
+    }
+}
+
+TEST_F(RunTest, OlderListingIsUsedAndItsFailedDownloadReported) {
+    ServeAll({}, {}, {});
+    net.failures[L"https://srv/zunor"] = HttpFailure(500);
+    files.contents[L"C:\\I\\zunor2021\\pdown.ini"] = Page({"old.exe"});
+    const RunOutcome outcome = Run();
+    EXPECT_TRUE(rec.Has(L"download https://srv/zunor/old.exe -> C:\\I\\zunor2021\\old.exe"));
+    ASSERT_EQ(outcome.failures.size(), 1u);
+    EXPECT_EQ(outcome.failures[0],
+              (FailedItem{FailureKind::NotDownloaded, L"pdown.ini", L"server je vratio 500"}));
+    EXPECT_EQ(rec.calls.back(), L"message " + FormatReport(outcome.failures));
+}
+
+TEST_F(RunTest, ExistingDatabaseIsKeptWhateverItsCase) {
+    for (const std::string name : {"firme.mdb", "Firme.mdb", "FIRME.MDB"}) {
+        Recorder r;
+        FakeWindow w{r};
+        FakeFiles f{r};
+        FakeNetwork n{r, f};
+        FakeSystem s{r};
+        n.pages[L"https://srv/zunor"] = Page({name, "b.exe"});
+        n.pages[L"https://srv/zunor/SUPORT"] = Page({});
+        n.pages[L"https://srv/zunor/TEMPLATE"] = Page({});
+        const std::wstring wide(name.begin(), name.end());
+        f.paths.insert(L"C:\\I\\zunor2021\\" + wide);
+        InstallationRun(w, n, f, s, log, kBase).Execute();
+        EXPECT_TRUE(r.Has(L"purge https://srv/zunor/" + wide));
+        EXPECT_TRUE(r.Has(L"file? C:\\I\\zunor2021\\" + wide));
+        EXPECT_EQ(r.Starting(L"download"),
+                  std::vector<std::wstring>{L"download https://srv/zunor/b.exe -> C:\\I\\zunor2021\\b.exe"})
+            << "for " << name;
+    }
+}
+
+TEST_F(RunTest, AbsentDatabaseIsFetchedAndLookalikesAreOrdinaryFiles) {
+    ServeAll({"firme.mdb", "firme.mdb.bak"}, {"firme.mdb"}, {});
+    files.paths.insert(L"C:\\I\\zunor2021\\firme.mdb.bak");
+    files.paths.insert(L"C:\\I\\zunor2021\\TEMPLATE\\firme.mdb");
+    Run();
+    EXPECT_EQ(rec.Starting(L"file?"), std::vector<std::wstring>{L"file? C:\\I\\zunor2021\\firme.mdb"});
+    EXPECT_EQ(rec.Starting(L"download").size(), 3u);
+}
+
+TEST_F(RunTest, ProgressIsFullAfterTheLastFileAndEmptyListsMakeNoCalls) {
+    ServeAll({"1", "2", "3", "4"}, {}, {});
+    Run();
+    EXPECT_EQ(rec.Starting(L"progress"), (std::vector<std::wstring>{L"progress 0.25", L"progress 0.5",
+                                                                    L"progress 0.75", L"progress 1"}));
+    EXPECT_TRUE(rec.Starting(L"purge https://srv/zunor/TEMPLATE/").empty());
+    EXPECT_TRUE(rec.Starting(L"purge https://srv/zunor/SUPORT/").empty());
+    EXPECT_TRUE(rec.Starting(L"register").empty());
+}
+
+TEST_F(RunTest, FailedDownloadIsAnItemAndTheRunGoesOn) {
+    ServeAll({"a.exe", "b.exe"}, {}, {});
+    net.failures[L"https://srv/zunor/a.exe"] = HttpFailure(404);
+    const RunOutcome outcome = Run();
+    EXPECT_TRUE(rec.Has(L"download https://srv/zunor/b.exe -> C:\\I\\zunor2021\\b.exe"));
+    EXPECT_EQ(outcome.failures,
+              (std::vector<FailedItem>{{FailureKind::NotDownloaded, L"a.exe", L"server je vratio 404"}}));
+    EXPECT_EQ(rec.calls.back(), L"message " + FormatReport(outcome.failures));
+}
+
+TEST_F(RunTest, ComponentIsRegisteredOnlyWhenACopyIsThere) {
+    ServeAll({}, {}, {"new.dll", "old.dll", "bad.ocx"});
+    net.failures[L"https://srv/zunor/SUPORT/new.dll"] = HttpFailure(404);
+    net.failures[L"https://srv/zunor/SUPORT/old.dll"] = HttpFailure(503);
+    files.paths.insert(L"C:\\W\\S32\\old.dll");
+    sys.unregistrable.insert(L"C:\\W\\S32\\bad.ocx");
+    const RunOutcome outcome = Run();
+    EXPECT_EQ(rec.Starting(L"register"),
+              (std::vector<std::wstring>{L"register C:\\W\\S32\\old.dll", L"register C:\\W\\S32\\bad.ocx"}));
+    EXPECT_EQ(outcome.failures, (std::vector<FailedItem>{
+                                    {FailureKind::NotDownloaded, L"new.dll", L"server je vratio 404"},
+                                    {FailureKind::NotDownloaded, L"old.dll", L"server je vratio 503"},
+                                    {FailureKind::NotRegistered, L"bad.ocx", L""},
+                                }));
+}
+
+TEST_F(RunTest, FinishingFailuresAreItemsAndTheRunGoesOn) {
+    ServeAll({}, {}, {});
+    sys.settingResult = false;
+    sys.layerResults[L"C:\\I\\zunor2021\\Zunor2021VK.exe"] = LayerWrite::Failed;
+    sys.layerResults[L"C:\\I\\zunor2021\\updater.exe"] = LayerWrite::KeyAbsent;
+    sys.failingLinks.insert(L"C:\\U\\Desktop\\Brantovik ZUNOR 2021.lnk");
+    const RunOutcome outcome = Run();
+    EXPECT_EQ(outcome.failures, (std::vector<FailedItem>{
+                                    {FailureKind::Setting, L"C:\\I\\zunor2021\\config.ini", L""},
+                                    {FailureKind::Layer, L"C:\\I\\zunor2021\\Zunor2021VK.exe", L""},
+                                    {FailureKind::Shortcut, L"C:\\U\\Desktop\\Brantovik ZUNOR 2021.lnk", L""},
+                                }));
+    EXPECT_TRUE(
+        rec.Has(L"shortcut C:\\PD\\Programs\\Brantovik\\ZUNOR.lnk -> C:\\I\\zunor2021\\Zunor2021VK.exe in "
+                L"C:\\I\\zunor2021\\"));
+    EXPECT_TRUE(rec.Has(L"disable next"));
+    EXPECT_EQ(rec.calls.back(), L"message " + FormatReport(outcome.failures));
+}
+
+TEST_F(RunTest, GroupFolderThatCannotBeMadeIsNoItemByItself) {
+    ServeAll({}, {}, {});
+    files.mkdirFails[L"C:\\PD\\Programs\\Brantovik"] = 5;
+    const RunOutcome outcome = Run();
+    EXPECT_TRUE(outcome.failures.empty());
+    EXPECT_TRUE(
+        rec.Has(L"shortcut C:\\PD\\Programs\\Brantovik\\ZUNOR.lnk -> C:\\I\\zunor2021\\Zunor2021VK.exe in "
+                L"C:\\I\\zunor2021\\"));
+}
+
+TEST_F(RunTest, SetupFolderValuesAreWrittenOnlyWhereEmpty) {
+    ServeAll({}, {}, {});
+    sys.setupFolder = L"D:\\"; // a drive root: the value name doubles the backslash
+    sys.layers[L"D:\\\\updater.exe"] = L"";
+    sys.layers[L"D:\\\\Zunor2021VK.exe"] = L"HIGHDPIAWARE";
+    Run();
+    EXPECT_EQ(rec.Starting(L"layer D:"),
+              std::vector<std::wstring>{L"layer D:\\\\updater.exe=~ RUNASADMIN WINXPSP3"});
+
+    Recorder r;
+    FakeWindow w{r};
+    FakeFiles f{r};
+    FakeNetwork n{r, f};
+    FakeSystem s{r};
+    n.pages = net.pages;
+    s.layers[L"D:\\Setup\\updater.exe"] = L"";
+    s.layerResults[L"D:\\Setup\\updater.exe"] = LayerWrite::Failed;
+    const RunOutcome outcome = InstallationRun(w, n, f, s, log, kBase).Execute();
+    EXPECT_EQ(r.Starting(L"layer D:"),
+              std::vector<std::wstring>{L"layer D:\\Setup\\updater.exe=~ RUNASADMIN WINXPSP3"});
+    EXPECT_EQ(outcome.failures,
+              (std::vector<FailedItem>{{FailureKind::Layer, L"D:\\Setup\\updater.exe", L""}}));
+}
+
+TEST_F(RunTest, NoShortcutCallsWhenBothOptionsAreCleared) {
+    ServeAll({}, {}, {});
+    window.desktopChosen = false;
+    window.groupChosen = false;
+    Run();
+    EXPECT_TRUE(rec.Starting(L"shortcut").empty());
+    EXPECT_FALSE(rec.Has(L"exists? C:\\PD\\Programs\\Brantovik"));
+    EXPECT_TRUE(rec.Has(L"disable next"));
+    EXPECT_EQ(rec.calls.back(), L"message Instalacija programa je uspjesno zavrsena.");
+}
+
+TEST_F(RunTest, RefusedNamesAreReportedAndNeverRequested) {
+    ServeAll({"..%5Cevil.exe", "ok.exe", "nul.txt"}, {"sub%2Fx.doc"}, {"C:x.dll"});
+    files.outside.insert(L"C:\\I\\zunor2021\\ok.exe"); // the last guard refuses it too
+    const RunOutcome outcome = Run();
+    EXPECT_TRUE(rec.Starting(L"download").empty());
+    EXPECT_EQ(rec.Starting(L"purge").size(), 3u) << "only the three listings";
+    EXPECT_EQ(outcome.failures, (std::vector<FailedItem>{
+                                    {FailureKind::BadName, L"..%5Cevil.exe", L""},
+                                    {FailureKind::BadName, L"nul.txt", L""},
+                                    {FailureKind::BadName, L"C:x.dll", L""},
+                                    {FailureKind::BadName, L"sub%2Fx.doc", L""},
+                                    {FailureKind::BadName, L"ok.exe", L""},
+                                }));
+}
+
+TEST_F(RunTest, EscapedNameKeepsItsEscapesInTheUrlOnly) {
+    ServeAll({"my%20file&amp;b.txt"}, {}, {"%C4%8Dvor.dll"});
+    Run();
+    EXPECT_TRUE(rec.Has(L"download https://srv/zunor/my%20file&b.txt -> C:\\I\\zunor2021\\my file&b.txt"));
+    EXPECT_TRUE(rec.Has(L"download https://srv/zunor/SUPORT/%C4%8Dvor.dll -> C:\\W\\S32\\\u010Dvor.dll"));
+    EXPECT_TRUE(rec.Has(L"register C:\\W\\S32\\\u010Dvor.dll"));
+}
+
+TEST_F(RunTest, LogNamesEveryRequestWithItsResult) {
+    ServeAll({"a.exe"}, {}, {"s.dll"});
+    net.failures[L"https://srv/zunor/a.exe"] = HttpFailure(404);
+    Run();
+    const auto logged = [&](std::wstring_view a, std::wstring_view b) {
+        for (const auto& line : log.lines) {
+            if (line.find(a) != std::wstring::npos && line.find(b) != std::wstring::npos) {
+                return true;
+            }
+        }
+        return false;
+    };
+    EXPECT_TRUE(logged(L"https://srv/zunor/SUPORT -> C:\\I\\zunor2021\\sdown.ini", L"status 200"));
+    EXPECT_TRUE(logged(L"https://srv/zunor/a.exe", L"server je vratio 404"));
+    EXPECT_TRUE(logged(L"https://srv/zunor/SUPORT/s.dll", L" ms"));
+    EXPECT_TRUE(logged(L"register", L"C:\\W\\S32\\s.dll"));
+    EXPECT_TRUE(logged(L"layer", L"C:\\I\\zunor2021\\updater.exe"));
+    EXPECT_TRUE(logged(L"shortcut", L"ZUNOR.lnk"));
+    EXPECT_TRUE(logged(L"report", L"Nije preuzeto: a.exe (server je vratio 404)"));
+}
+
+} // namespace
+} // namespace zunor::test

@@ -1,0 +1,132 @@
+// Scraping names out of directory-index pages.
+#include <gtest/gtest.h>
+
+#include "wizard/listing_parser.h"
+
+namespace zunor {
+namespace {
+
+using Names = std::vector<std::string>;
+
+Names Program(std::string_view page) {
+    return ParseListing(page, ListingKind::Program);
+}
+
+TEST(ListingParser, TakesTheFilesOfAnApacheIndex) {
+    const std::string page =
+        "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2 Final//EN\">\n<html>\n <head>\n  <title>Index of "
+        "/zunor</title>\n </head>\n <body>\n<h1>Index of /zunor</h1>\n  <table>\n"
+        "   <tr><th><a href=\"?C=N;O=D\">Name</a></th><th><a href=\"?C=M;O=A\">Last modified</a></th></tr>\n"
+        "<tr><td><a href=\"/\">Parent Directory</a></td></tr>\n"
+        "<tr><td><a href=\"SUPORT/\">SUPORT/</a></td></tr>\n"
+        "<tr><td><a href=\"TEMPLATE/\">TEMPLATE/</a></td></tr>\n"
+        "<tr><td><a href=\"SETUP_ZUNOR.rar\">SETUP_ZUNOR.rar</a></td></tr>\n"
+        "<tr><td><a href=\"Zunor2021VK.exe\">Zunor2021VK.exe</a></td><td align=\"right\">2021-03-01 "
+        "</td></tr>\n"
+        "<tr><td><a href=\"Zunor2021VK.rar\">Zunor2021VK.rar</a></td></tr>\n"
+        "<tr><td><a href=\"firme.mdb\">firme.mdb</a></td></tr>\n"
+        "<tr><td><a href=\"my%20file&amp;b.txt\">my file&amp;b.txt</a></td></tr>\n"
+        "</table>\n</body></html>\n";
+    EXPECT_EQ(Program(page), (Names{"Zunor2021VK.exe", "firme.mdb", "my%20file&amp;b.txt"}));
+    EXPECT_EQ(
+        ParseListing(page, ListingKind::Support),
+        (Names{"SETUP_ZUNOR.rar", "Zunor2021VK.exe", "Zunor2021VK.rar", "firme.mdb", "my%20file&amp;b.txt"}));
+}
+
+TEST(ListingParser, LinkForms) {
+    const struct {
+        const char* page;
+        Names names;
+    } cases[] = {
+        {"<a href=\"a.dll\">", {"a.dll"}},
+        {"<a href='a.dll'>", {"a.dll"}},
+        {"<a HREF=\"a.dll\">", {}},
+        {"<a Href=\"a.dll\">", {}},
+        {"<a href =\"a.dll\">", {}},
+        {"<a href= \"a.dll\">", {"\"a.dll"}}, // the blank is taken as the delimiter
+        {"<a href=a.dll>", {".dl"}},          // unquoted: first and last character lost
+        {"<a href=\"a.dll\" title=\"x\">", {"a.dll\" title=\"x"}},
+        {"<a href=\"a.dll?v=2\">", {"a.dll?v=2"}}, // a query that does not begin the name stays
+        {"<a href=\"?C=N;O=D\">", {}},
+        {"<a href=\"/\">", {}},
+        {"<a href=\"/zunor/a.dll\">", {}},
+        {"<a href=\"SUPORT/\">", {}},
+        {"<a href=\"../\">", {}},
+        {"<a href=\"a\"><a href=\"b\"><a href=\"a\">", {"a", "b", "a"}},
+        {"no links here", {}},
+        {"", {}},
+        {"href=", {}},
+        {"href=\"a.dll\"", {}}, // never closed
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Program(c.page), c.names) << c.page;
+    }
+}
+
+TEST(ListingParser, ArchivesAreSkippedInTheProgramListingOnly) {
+    const std::string page = "<a href=\"x\"><a href=\"SETUP_ZUNOR.rar\"><a href=\"Zunor2021VK.rar\">"
+                             "<a href=\"setup_zunor.rar\"><a href=\"y\">";
+    EXPECT_EQ(Program(page), (Names{"x", "setup_zunor.rar", "y"}));
+    const Names all{"x", "SETUP_ZUNOR.rar", "Zunor2021VK.rar", "setup_zunor.rar", "y"};
+    EXPECT_EQ(ParseListing(page, ListingKind::Support), all);
+    EXPECT_EQ(ParseListing(page, ListingKind::Template), all);
+}
+
+TEST(ListingParser, CloseMustBeWithinAHundredCharactersOfTheLink) {
+    const std::string name93(93, 'n');
+    const std::string name94(94, 'm');
+    EXPECT_EQ(Program("<a href=\"" + name93 + "\">"), Names{name93});
+    EXPECT_EQ(Program("<a href=\"" + name94 + "\"><a href=\"next\">"), Names{"next"});
+}
+
+TEST(ListingParser, OnlyTheLastLineIsScanned) {
+    const struct {
+        const char* page;
+        Names names;
+    } cases[] = {
+        {"<a href=\"a\">\n<a href=\"b\">\n", {"a", "b"}}, // LF does not end a line
+        {"<a href=\"a\">\r<a href=\"b\">", {"b"}},
+        {"<a href=\"a\">\r\n<a href=\"b\">\r\n", {"b"}}, // the closing line end adds no line
+        {"<a href=\"a\">\r<a href=\"b\">\r", {"b"}},
+        {"<a href=\"a\">\r\n<a href=\"b\">\r\nno link\r\n", {}},
+        {"<a href=\"a\">\r\r", {}}, // an empty last line
+        {"<a href=\"a\">\r\n\n<a href=\"b\">", {"b"}},
+        {"<a href=\"a\r\">", {}}, // a line end inside a link cuts it
+        {"\r\n", {}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Program(c.page), c.names) << testing::PrintToString(std::string(c.page));
+    }
+}
+
+TEST(ListingParser, CloseTooNearIsSkippedAndTheScanGoesOn) {
+    EXPECT_EQ(Program("<a href=><a href=\"a\">"), Names{"a"});
+    EXPECT_EQ(Program("<a href=\"><a href=\"b\">"), Names{"b"});
+    EXPECT_EQ(Program("href=>href=\">href=\"\">href=\"c\">"), Names{"c"});
+}
+
+TEST(ListingParser, EmptyNameIsNotStoredAndDoesNotEndTheList) {
+    EXPECT_EQ(Program("<a href=\"a\"><a href=\"\"><a href=''><a href=\"b\">"), (Names{"a", "b"}));
+}
+
+TEST(ListingParser, LinkInsideAConsumedStretchIsNotExamined) {
+    EXPECT_EQ(Program("<a href=\"a href=\"b\">"), Names{"a href=\"b"});
+}
+
+TEST(ListingParser, KeepsEveryName) {
+    std::string page;
+    Names expected;
+    for (int i = 0; i < 5000; ++i) {
+        expected.push_back("file" + std::to_string(i) + ".dat");
+        page += "<a href=\"" + expected.back() + "\">x</a>\n";
+    }
+    EXPECT_EQ(Program(page), expected);
+}
+
+TEST(ListingParser, BytesAreTakenAsTheyStand) {
+    const std::string page = std::string("<a href=\"\xC4\x8D\x00z\xFF\">", 16);
+    EXPECT_EQ(Program(page), Names{std::string("\xC4\x8D\x00z\xFF", 5)});
+}
+
+} // namespace
+} // namespace zunor

@@ -1,0 +1,222 @@
+#pragma once
+// Fakes of the run's ports. They share one recorder, so a test sees every call of the run in order.
+#include <functional>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "wizard/run_ports.h"
+
+namespace zunor::test {
+
+struct Recorder {
+    std::vector<std::wstring> calls;
+    void Add(std::wstring call) { calls.push_back(std::move(call)); }
+
+    // The calls that start with prefix, in order.
+    std::vector<std::wstring> Starting(std::wstring_view prefix) const {
+        std::vector<std::wstring> out;
+        for (const auto& c : calls) {
+            if (c.starts_with(prefix)) {
+                out.push_back(c);
+            }
+        }
+        return out;
+    }
+    bool Has(std::wstring_view call) const {
+        for (const auto& c : calls) {
+            if (c == call) {
+                return true;
+            }
+        }
+        return false;
+    }
+};
+
+class FakeWindow : public RunWindow {
+public:
+    explicit FakeWindow(Recorder& r) : r_(r) {}
+    std::wstring location = L"C:\\I\\";
+    bool desktopChosen = true;
+    bool groupChosen = true;
+    std::function<void()> onYield; // what the user does while the run lets the window work
+    int locationReads = 0;
+
+    std::wstring ReadLocation() override {
+        ++locationReads;
+        return location;
+    }
+    void SetCancelCaption(std::wstring_view c) override { r_.Add(L"caption " + std::wstring(c)); }
+    void SetProgressTrackVisible(bool v) override { r_.Add(v ? L"track shown" : L"track hidden"); }
+    void SetStatusVisible(bool v) override { r_.Add(v ? L"status shown" : L"status hidden"); }
+    void SetStatus(std::wstring_view t) override { r_.Add(L"status " + std::wstring(t)); }
+    void SetProgress(double f) override {
+        std::wostringstream s;
+        s << L"progress " << f;
+        r_.Add(s.str());
+    }
+    bool DesktopShortcutChosen() override { return desktopChosen; }
+    bool ProgramGroupChosen() override { return groupChosen; }
+    void DisableNext() override { r_.Add(L"disable next"); }
+    void ShowMessage(std::wstring_view t) override { r_.Add(L"message " + std::wstring(t)); }
+    void ProcessPendingMessages() override {
+        r_.Add(L"yield");
+        if (onYield) {
+            onYield();
+        }
+    }
+
+private:
+    Recorder& r_;
+};
+
+class FakeFiles : public RunFiles {
+public:
+    explicit FakeFiles(Recorder& r) : r_(r) {}
+    std::set<std::wstring> paths;                     // files and folders that exist
+    std::map<std::wstring, std::string> contents;     // readable files
+    std::map<std::wstring, unsigned long> mkdirFails; // folder -> system error
+    std::set<std::wstring> outside;                   // paths IsInside refuses
+
+    bool PathExists(const std::wstring& p) override {
+        r_.Add(L"exists? " + p);
+        return paths.contains(p);
+    }
+    bool CreateFolder(const std::wstring& p, unsigned long* error) override {
+        r_.Add(L"mkdir " + p);
+        if (auto it = mkdirFails.find(p); it != mkdirFails.end()) {
+            *error = it->second;
+            return false;
+        }
+        paths.insert(p);
+        return true;
+    }
+    bool FileExists(const std::wstring& p) override {
+        r_.Add(L"file? " + p);
+        return paths.contains(p);
+    }
+    std::optional<std::string> ReadFile(const std::wstring& p) override {
+        r_.Add(L"read " + p);
+        if (auto it = contents.find(p); it != contents.end()) {
+            return it->second;
+        }
+        return std::nullopt;
+    }
+    bool IsInside(const std::wstring& folder, const std::wstring& p) override {
+        r_.Add(L"inside? " + p);
+        return p.starts_with(folder) && !outside.contains(p);
+    }
+
+private:
+    Recorder& r_;
+};
+
+inline TransferResult Ok(std::uint64_t bytes = 10) {
+    TransferResult t;
+    t.status = 200;
+    t.bytes = bytes;
+    t.milliseconds = 3;
+    t.attempts = 1;
+    return t;
+}
+
+inline TransferResult HttpFailure(int status) {
+    TransferResult t;
+    t.error = TransferError::HttpStatus;
+    t.status = status;
+    t.attempts = 1;
+    return t;
+}
+
+class FakeNetwork : public RunNetwork {
+public:
+    FakeNetwork(Recorder& r, FakeFiles& files) : r_(r), files_(files) {}
+    std::map<std::wstring, std::string> pages;       // listing URL -> body the server sends
+    std::map<std::wstring, TransferResult> failures; // URL -> failed result
+
+    void PurgeUrlCache(const std::wstring& url) override { r_.Add(L"purge " + url); }
+    TransferResult DownloadFile(const std::wstring& url, const std::wstring& dest) override {
+        r_.Add(L"download " + url + L" -> " + dest);
+        if (auto it = failures.find(url); it != failures.end()) {
+            return it->second;
+        }
+        files_.paths.insert(dest);
+        return Ok();
+    }
+    TransferResult DownloadListing(const std::wstring& url, const std::wstring& folder,
+                                   const std::wstring& name) override {
+        r_.Add(L"listing " + url + L" -> " + folder + name);
+        if (auto it = failures.find(url); it != failures.end()) {
+            return it->second;
+        }
+        auto page = pages.find(url);
+        if (page == pages.end()) {
+            return HttpFailure(404);
+        }
+        files_.paths.insert(folder + name);
+        files_.contents[folder + name] = page->second;
+        return Ok(page->second.size());
+    }
+
+private:
+    Recorder& r_;
+    FakeFiles& files_;
+};
+
+class FakeSystem : public RunSystem {
+public:
+    explicit FakeSystem(Recorder& r) : r_(r) {}
+    std::wstring systemDir = L"C:\\W\\S32";
+    std::wstring desktop = L"C:\\U\\Desktop";
+    std::wstring group = L"C:\\PD\\Programs\\Brantovik";
+    std::wstring setupFolder = L"D:\\Setup";
+    std::set<std::wstring> unregistrable;
+    bool settingResult = true;
+    std::map<std::wstring, LayerWrite> layerResults; // default Written
+    std::map<std::wstring, std::wstring> layers;     // existing values
+    std::set<std::wstring> failingLinks;
+
+    std::wstring SystemDir() override { return systemDir; }
+    bool RegisterComponent(const std::wstring& p) override {
+        r_.Add(L"register " + p);
+        return !unregistrable.contains(p);
+    }
+    bool WriteSetting(const std::wstring& ini, const std::wstring& section, const std::wstring& key,
+                      const std::wstring& value) override {
+        r_.Add(L"setting " + ini + L" [" + section + L"] " + key + L"=" + value);
+        return settingResult;
+    }
+    std::wstring ReadLayer(const std::wstring& name, const std::wstring& fallback) override {
+        r_.Add(L"read layer " + name);
+        auto it = layers.find(name);
+        return it == layers.end() ? fallback : it->second;
+    }
+    LayerWrite WriteLayer(const std::wstring& name, const std::wstring& data) override {
+        r_.Add(L"layer " + name + L"=" + data);
+        auto it = layerResults.find(name);
+        return it == layerResults.end() ? LayerWrite::Written : it->second;
+    }
+    std::wstring DesktopDirectory() override { return desktop; }
+    std::wstring ProgramGroupFolder() override { return group; }
+    bool CreateShortcut(const std::wstring& link, const std::wstring& target,
+                        const std::wstring& dir) override {
+        r_.Add(L"shortcut " + link + L" -> " + target + L" in " + dir);
+        return !failingLinks.contains(link);
+    }
+    std::wstring SetupFolder() override { return setupFolder; }
+
+private:
+    Recorder& r_;
+};
+
+class FakeLog : public RunLog {
+public:
+    std::vector<std::wstring> lines;
+    void Write(std::wstring_view step, std::wstring_view detail) override {
+        lines.push_back(std::wstring(step) + L": " + std::wstring(detail));
+    }
+};
+
+} // namespace zunor::test

@@ -1,0 +1,36 @@
+#pragma once
+// The installer's switches, in the style of the common Windows installers:
+//   ZunorSetup.exe [/S] [/SERVER=<origin>] [/LOG=<file>] [/NODESKTOP] [/NOGROUP] [/LAUNCH] [/D=<location>]
+// Case-insensitive. /D= comes last and takes the rest of the line, spaces included.
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace zunor {
+
+struct CommandLine {
+    bool silent = false;    // /S
+    bool noDesktop = false;
+    bool noGroup = false;
+    bool launch = false;
+    std::optional<std::wstring> server;    // a checked https origin
+    std::optional<std::wstring> logFile;
+    std::optional<std::wstring> location;  // /D=
+};
+
+struct CommandLineResult {
+    std::optional<CommandLine> options;  // set when the line is good
+    std::wstring error;                  // otherwise the message naming the bad switch
+};
+
+// Parses the arguments, that is the command line without the program's own name.
+CommandLineResult ParseCommandLine(std::wstring_view arguments);
+
+// Skips the program name at the start of a full command line (GetCommandLineW) by the rules Windows
+// uses for argv[0]: a quoted name runs to the next quote, an unquoted one to the first blank.
+std::wstring_view ArgumentsOf(std::wstring_view fullCommandLine);
+
+// True for "https://" + host + optional ":port", nothing after.
+bool IsHttpsOrigin(std::wstring_view text);
+
+}  // namespace zunor

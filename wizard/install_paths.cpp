@@ -1,0 +1,89 @@
+#include "wizard/install_paths.h"
+
+#include "wizard/texts.h"
+
+namespace zunor {
+namespace {
+
+wchar_t AsciiLower(wchar_t c) {
+    return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+}
+
+std::wstring_view ServerFolder(ListingKind kind) {
+    switch (kind) {
+    case ListingKind::Program:
+        return L"/zunor";
+    case ListingKind::Support:
+        return L"/zunor/SUPORT";
+    case ListingKind::Template:
+        return L"/zunor/TEMPLATE";
+    }
+    return L"/zunor";
+}
+
+} // namespace
+
+std::wstring WithSeparator(std::wstring_view location) {
+    std::wstring out(location);
+    if (!out.empty() && out.back() != L'\\' && out.back() != L'/') {
+        out.push_back(L'\\');
+    }
+    return out;
+}
+
+std::array<std::wstring, 4> FolderLayout(std::wstring_view location) {
+    const std::wstring base = WithSeparator(location);
+    const std::wstring program = ProgramFolder(location);
+    return {base, program, program + L"\\DATA", program + L"\\TEMPLATE"};
+}
+
+std::wstring ProgramFolder(std::wstring_view location) {
+    return WithSeparator(location) + texts::kProgramFolder;
+}
+
+std::wstring ProgramFolderWithSlash(std::wstring_view location) {
+    return ProgramFolder(location) + L"\\";
+}
+
+std::wstring TemplateFolderWithSlash(std::wstring_view location) {
+    return ProgramFolder(location) + L"\\TEMPLATE\\";
+}
+
+std::wstring ProgramFilePath(std::wstring_view location, std::wstring_view name) {
+    return ProgramFolderWithSlash(location).append(name);
+}
+
+std::wstring ListingUrl(std::wstring_view serverBase, ListingKind kind) {
+    return std::wstring(serverBase).append(ServerFolder(kind));
+}
+
+std::wstring ListingFileName(ListingKind kind) {
+    switch (kind) {
+    case ListingKind::Program:
+        return L"pdown.ini";
+    case ListingKind::Support:
+        return L"sdown.ini";
+    case ListingKind::Template:
+        return L"tdown.ini";
+    }
+    return L"pdown.ini";
+}
+
+std::wstring FileUrl(std::wstring_view serverBase, ListingKind kind, std::wstring_view urlName) {
+    return ListingUrl(serverBase, kind).append(L"/").append(urlName);
+}
+
+bool IsDatabaseName(std::wstring_view fileName) {
+    const std::wstring_view database = texts::kDatabase;
+    if (fileName.size() != database.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < fileName.size(); ++i) {
+        if (AsciiLower(fileName[i]) != AsciiLower(database[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace zunor

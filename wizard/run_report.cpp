@@ -1,0 +1,51 @@
+#include "wizard/run_report.h"
+
+#include "wizard/texts.h"
+
+namespace zunor {
+namespace {
+
+const wchar_t* Prefix(FailureKind kind) {
+    switch (kind) {
+    case FailureKind::NotDownloaded:
+        return texts::kItemNotDownloaded;
+    case FailureKind::BadName:
+        return texts::kItemBadName;
+    case FailureKind::NotRegistered:
+        return texts::kItemNotRegistered;
+    case FailureKind::Setting:
+        return texts::kItemSetting;
+    case FailureKind::Layer:
+        return texts::kItemLayer;
+    case FailureKind::Shortcut:
+        return texts::kItemShortcut;
+    }
+    return texts::kItemNotDownloaded;
+}
+
+} // namespace
+
+std::wstring FormatItem(const FailedItem& item) {
+    std::wstring line = Prefix(item.kind) + item.name;
+    if (item.kind == FailureKind::NotDownloaded) {
+        line += L" (" + item.reason + L")";
+    }
+    return line;
+}
+
+std::wstring FormatReport(const std::vector<FailedItem>& items) {
+    constexpr wchar_t kLineEnd[] = L"\r\n";
+    std::wstring text = texts::kIncompleteHeader;
+    text += kLineEnd; // the empty line under the header
+    const std::size_t shown = std::min(items.size(), kReportedItemLines);
+    for (std::size_t i = 0; i < shown; ++i) {
+        text += kLineEnd + FormatItem(items[i]);
+    }
+    if (items.size() > shown) {
+        text += kLineEnd;
+        text += texts::kMoreItemsPrefix + std::to_wstring(items.size() - shown) + texts::kMoreItemsSuffix;
+    }
+    return text;
+}
+
+} // namespace zunor

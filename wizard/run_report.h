@@ -1,0 +1,33 @@
+#pragma once
+// What did not succeed in a run, and the message that tells the user.
+#include <string>
+#include <vector>
+
+namespace zunor {
+
+enum class FailureKind {
+    NotDownloaded, // name, reason
+    BadName,       // the name as listed
+    NotRegistered, // name
+    Setting,       // path of config.ini
+    Layer,         // value name
+    Shortcut,      // path of the .lnk
+};
+
+struct FailedItem {
+    FailureKind kind = FailureKind::NotDownloaded;
+    std::wstring name;
+    std::wstring reason; // NotDownloaded only
+
+    bool operator==(const FailedItem&) const = default;
+};
+
+// The report's line for one item.
+std::wstring FormatItem(const FailedItem& item);
+
+// The incomplete-installation message: header, an empty line, the first items, and how many more.
+std::wstring FormatReport(const std::vector<FailedItem>& items);
+
+inline constexpr std::size_t kReportedItemLines = 15;
+
+} // namespace zunor

@@ -1,0 +1,20 @@
+#include "wizard/transfer_log.h"
+
+namespace zunor {
+
+std::wstring DescribeTransfer(std::wstring_view url, std::wstring_view destination,
+                              const TransferResult& result) {
+    std::wstring text(url);
+    text.append(L" -> ").append(destination).append(L": ");
+    if (!result.ok()) {
+        text += ReasonText(result) + L", ";
+    }
+    text += L"status " + std::to_wstring(result.status);
+    if (result.systemError != 0) {
+        text += L", system error " + std::to_wstring(result.systemError);
+    }
+    text += L", " + std::to_wstring(result.bytes) + L" B, " + std::to_wstring(result.milliseconds) + L" ms";
+    return text;
+}
+
+} // namespace zunor
