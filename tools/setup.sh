@@ -7,7 +7,7 @@ need=()
 have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 
 pkgs=(cmake g++ make googletest g++-mingw-w64-i686 wine wine64 wine32:i386 xvfb x11-utils imagemagick
-      apache2 openssl python3 curl wget nginx-light clang libclang-rt-14-dev xdotool fonts-dejavu-core)
+      apache2 openssl python3 curl wget nginx-light clang libclang-rt-14-dev xdotool fonts-dejavu-core fonts-wine)
 for p in "${pkgs[@]}"; do have_pkg "$p" || need+=("$p"); done
 
 if [ ${#need[@]} -eq 0 ]; then
