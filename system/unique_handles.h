@@ -1,6 +1,7 @@
 #pragma once
 // One RAII owner per kind of Windows handle: move-only, explicit get(), no implicit conversion.
 #include <windows.h>
+#include <objbase.h>
 #include <wininet.h>
 
 #include <memory>
