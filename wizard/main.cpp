@@ -1,11 +1,8 @@
-// ZunorSetup: the window is the program.
+// ZunorSetup: the window is the program; switches select unattended mode, the server and the log.
 #include <windows.h>
 
-#include "wizard/frm_main.h"
+#include "wizard/application.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
-    zunor::frmMain window(instance);
-    if (!window.Create(showCommand))
-        return 1;
-    return window.RunMessageLoop();
+    return zunor::RunApplication(instance, showCommand);
 }

@@ -4,8 +4,9 @@
 export WINEPREFIX="${ZUNOR_WINEPREFIX:-$ZUNOR_BUILD/wineprefix}"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEARCH=win64
-# No Mono/Gecko install prompts in a test prefix.
-export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+# No Mono/Gecko install prompts in a test prefix, and no menu entries or .desktop files made for
+# shortcuts (winemenubuilder would write them into the host user's home).
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe=d}"
 if [ -z "${ZUNOR_KEEP_DISPLAY:-}" ] && [ -f "$ZUNOR_BUILD/xvfb.display" ]; then
     export DISPLAY=":$(cat "$ZUNOR_BUILD/xvfb.display")"
 fi

@@ -12,6 +12,11 @@ create)
     rm -rf "$WINEPREFIX"
     wineboot -i >/dev/null 2>&1
     wineserver -w
+    # Wine links the profile's Desktop, Documents... to the host user's folders; the tests must never
+    # write there, so each becomes a plain folder inside the prefix.
+    for link in "$WINEPREFIX"/drive_c/users/*/*; do
+        if [ -L "$link" ]; then rm -f "$link"; mkdir -p "$link"; fi
+    done
     # Without a window manager Wine waits ~2 s whenever a window is hidden; unmanaged windows don't.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
     ca="$ZUNOR_BUILD/pki/ca.crt"

@@ -1,0 +1,147 @@
+"""What the installation tests share: the prefix's folders seen from the host, the local Apache
+servers, a clean slate before each run, and the checks of an installed tree."""
+import filecmp
+import glob
+import os
+import shutil
+import subprocess
+
+import harness
+
+ARCHIVES = ("SETUP_ZUNOR.rar", "Zunor2021VK.rar")
+LAYERS_KEY = r"HKCU\Software\Microsoft\Windows NT\CurrentVersion\AppCompatFlags\Layers"
+SAMPLE_KEY = r"HKCU\Software\Brantovik\ZunorSample"
+DEFAULT_LOCATION = "C:\\Program Files\\Brantovik\\"
+
+
+def https_port():
+    port = os.environ.get("ZUNOR_TEST_HTTPS_PORT")
+    if not port:
+        raise harness.HarnessError("ZUNOR_TEST_HTTPS_PORT is not set (the apache fixture's port)")
+    return int(port)
+
+
+class Prefix:
+    """The test Wine prefix as the host sees it."""
+
+    def __init__(self):
+        self.env = harness.wine_env()
+        self.root = self.env["WINEPREFIX"]
+        self.drive_c = os.path.join(self.root, "drive_c")
+
+    def host(self, windows_path):
+        """Host path of a C:\\ path inside the prefix."""
+        assert windows_path[:3].upper() == "C:\\", windows_path
+        return os.path.join(self.drive_c, *[p for p in windows_path[3:].split("\\") if p])
+
+    @property
+    def system_dir(self):
+        # A 32-bit program's C:\windows\system32 is syswow64 in a 64-bit prefix.
+        wow = os.path.join(self.drive_c, "windows", "syswow64")
+        return wow if os.path.isdir(wow) else os.path.join(self.drive_c, "windows", "system32")
+
+    @property
+    def desktop(self):
+        desks = [d for d in glob.glob(os.path.join(self.drive_c, "users", "*", "Desktop"))
+                 if os.sep + "Public" + os.sep not in d]
+        if len(desks) != 1:
+            raise harness.HarnessError(f"cannot tell the user's desktop among {desks}")
+        return desks[0]
+
+    @property
+    def group_folder(self):
+        return os.path.join(self.drive_c, "ProgramData", "Microsoft", "Windows", "Start Menu", "Programs",
+                            "Brantovik")
+
+    def wine(self, *args, check=True):
+        return subprocess.run(["wine", *args], env=self.env, check=check, capture_output=True, timeout=120)
+
+    def reg_add_key(self, key):
+        self.wine("reg", "add", key, "/f")
+
+    def reg_delete_key(self, key):
+        self.wine("reg", "delete", key, "/f", check=False)
+
+    def reg_values(self, key):
+        """{name: data} of a key's string values; None when the key does not exist."""
+        out = self.wine("reg", "query", key, check=False)
+        if out.returncode != 0:
+            return None
+        values = {}
+        for line in out.stdout.decode("utf-8", "replace").splitlines():
+            parts = line.strip().split("    ")
+            if len(parts) == 3 and parts[1].startswith("REG_"):
+                values[parts[0]] = parts[2]
+        return values
+
+    def shortcut(self, lnk_host_path):
+        """(target, working directory) of a .lnk, read back through IShellLinkW."""
+        exe = os.path.join(harness.build_dir(), "tools", "lnkinfo.exe")
+        out = self.wine(exe, harness.windows_path(lnk_host_path)).stdout.decode("utf-8")
+        fields = dict(line.split("=", 1) for line in out.splitlines() if "=" in line)
+        return fields.get("target"), fields.get("workdir")
+
+    def kill_product(self):
+        self.wine("taskkill", "/F", "/IM", "Zunor2021VK.exe", check=False)
+
+    def clean_slate(self, layers_key=True):
+        """No installation, no components, no shortcuts; the Layers key present or absent."""
+        shutil.rmtree(self.host("C:\\Program Files\\Brantovik"), ignore_errors=True)
+        for name in os.listdir(sample_root("SUPORT")):
+            path = os.path.join(self.system_dir, name)
+            if os.path.exists(path):
+                os.remove(path)
+        for name in os.listdir(self.desktop):
+            os.remove(os.path.join(self.desktop, name))
+        shutil.rmtree(self.group_folder, ignore_errors=True)
+        self.reg_delete_key(SAMPLE_KEY)
+        self.reg_delete_key(LAYERS_KEY)
+        if layers_key:
+            self.reg_add_key(LAYERS_KEY)
+
+
+def sample_root(sub=""):
+    root = os.path.join(harness.build_dir(), "server", "htdocs", "zunor")
+    if not os.path.isdir(root):
+        raise harness.HarnessError(f"sample product not built at {root}")
+    return os.path.join(root, sub) if sub else root
+
+
+def sample_files(sub=""):
+    folder = sample_root(sub)
+    return sorted(n for n in os.listdir(folder) if os.path.isfile(os.path.join(folder, n)))
+
+
+class Apache:
+    """A second local Apache on its own port (the fixture's serves the default fancy index)."""
+
+    def __init__(self, port, docroot=None, plain=False):
+        self.port = port
+        self.args = [str(port)] + ([docroot] if docroot else []) + (["--plain"] if plain else [])
+        self.script = os.path.join(harness.source_dir(), "tools", "server", "apache.sh")
+
+    def __enter__(self):
+        subprocess.run(["bash", self.script, "start", harness.build_dir(), *self.args], check=True, timeout=60)
+        return self
+
+    def __exit__(self, *exc):
+        subprocess.run(["bash", self.script, "stop", harness.build_dir(), str(self.port)], check=False,
+                       timeout=60)
+
+
+def access_log(port):
+    """The request paths the Apache on port has served, in order, with their status."""
+    path = os.path.join(harness.build_dir(), f"apache-{port}", "access.log")
+    entries = []
+    if os.path.exists(path):
+        with open(path, encoding="utf-8", errors="replace") as f:
+            for line in f:
+                parts = line.split()
+                if len(parts) >= 6 and parts[0] == "GET":
+                    entries.append((parts[-1].strip('"'), int(parts[1])))
+    return entries
+
+
+def assert_same_file(test, expected, actual):
+    test.assertTrue(os.path.isfile(actual), f"{actual} is missing")
+    test.assertTrue(filecmp.cmp(expected, actual, shallow=False), f"{actual} differs from {expected}")

@@ -1,0 +1,151 @@
+#include "wizard/application.h"
+
+#include <optional>
+#include <string>
+
+#include "generated/version.h"
+#include "system/win_error.h"
+#include "wizard/command_line.h"
+#include "wizard/console_output.h"
+#include "wizard/frm_main.h"
+#include "wizard/install_log.h"
+#include "wizard/installation_run.h"
+#include "wizard/product_launch.h"
+#include "wizard/run_failure.h"
+#include "wizard/silent_window.h"
+#include "wizard/texts.h"
+#include "wizard/win32_ports.h"
+
+namespace zunor {
+namespace {
+
+// Exit codes, in both modes.
+constexpr int kExitInstalled = 0;
+constexpr int kExitIncomplete = 1;
+constexpr int kExitBadCommandLine = 2;
+constexpr int kExitRunFailed = 3;
+
+std::wstring FailureReport(const RunFailure& failure) {
+    std::wstring text = texts::kErrorPrefix + std::to_wstring(failure.number) + L": " + failure.description;
+    std::wstring system = failure.number > 0 ? SystemErrorText(static_cast<unsigned long>(failure.number)) : L"";
+    if (!system.empty()) text += L" " + system + L".";
+    if (!failure.context.empty()) text += L"\r\n" + failure.context;
+    return text;
+}
+
+int ExitCodeOf(const RunOutcome& outcome) {
+    return outcome.failures.empty() ? kExitInstalled : kExitIncomplete;
+}
+
+// One installation run over the given window; untrapped failures are reported and become exit code 3.
+int RunInstallation(RunWindow& window, RunLog& log, const std::wstring& server, const std::wstring& systemDir,
+                    std::optional<int>& exitCode, bool& ended) {
+    WinNetwork network(window);
+    WinFiles files;
+    WinSystem system(systemDir);
+    InstallationRun run(window, network, files, system, log, server);
+    try {
+        RunOutcome outcome = run.Execute();
+        if (!outcome.started) return exitCode.value_or(kExitInstalled);
+        exitCode = ExitCodeOf(outcome);
+        return *exitCode;
+    } catch (const RunFailure& failure) {
+        std::wstring report = FailureReport(failure);
+        log.Write(L"failure", report);
+        window.ShowMessage(report);
+        exitCode = kExitRunFailed;
+        ended = true;
+        return kExitRunFailed;
+    }
+}
+
+bool LooksUnattended(std::wstring_view arguments) {
+    // Decides where a command-line error is shown when the line could not be parsed.
+    std::wstring upper(arguments);
+    for (auto& c : upper) c = static_cast<wchar_t>(towupper(c));
+    upper = L" " + upper + L" ";
+    return upper.find(L" /S ") != std::wstring::npos;
+}
+
+int Unattended(const CommandLine& options, const std::wstring& server, RunLog& log, ConsoleOutput& console) {
+    std::wstring location = options.location.value_or(texts::kDefaultLocation);
+    SilentWindow window(location, !options.noDesktop, !options.noGroup, console, log);
+    std::optional<int> exitCode;
+    bool ended = false;
+    int code = RunInstallation(window, log, server, QuerySystemDirectory(), exitCode, ended);
+    if (ended) {
+        console.Print(texts::kSummaryFailed);
+        log.Write(L"summary", texts::kSummaryFailed);
+        return code;
+    }
+    if (options.launch) {
+        unsigned long error = 0;
+        std::wstring product;
+        if (!LaunchProduct(location, &product, &error)) {
+            RunFailure failure{static_cast<int>(error), texts::kLaunchFailed, texts::kContextFile + product};
+            std::wstring report = FailureReport(failure);
+            console.Print(report);
+            log.Write(L"failure", report);
+        } else {
+            log.Write(L"launch", product);
+        }
+    }
+    return code;
+}
+
+}  // namespace
+
+int RunApplication(HINSTANCE instance, int showCommand) {
+    std::wstring_view arguments = ArgumentsOf(GetCommandLineW());
+    CommandLineResult parsed = ParseCommandLine(arguments);
+    ConsoleOutput console;
+    if (!parsed.options) {
+        if (LooksUnattended(arguments)) {
+            console.Print(parsed.error);
+        } else {
+            MessageBoxW(nullptr, parsed.error.c_str(), texts::kAppTitle, MB_OK);
+        }
+        return kExitBadCommandLine;
+    }
+    const CommandLine& options = *parsed.options;
+    std::wstring server = options.server.value_or(ZUNOR_SERVER_BASE);
+
+    NullRunLog noLog;
+    std::optional<FileRunLog> fileLog;
+    if (options.logFile) {
+        fileLog.emplace(*options.logFile);
+        if (!fileLog->ok()) {
+            std::wstring message = texts::kBadValue + std::wstring(L"/LOG=") + *options.logFile;
+            if (options.silent) console.Print(message);
+            else MessageBoxW(nullptr, message.c_str(), texts::kAppTitle, MB_OK);
+            return kExitBadCommandLine;
+        }
+    }
+    RunLog& log = fileLog ? static_cast<RunLog&>(*fileLog) : noLog;
+    log.Write(L"start", std::wstring(L"ZunorSetup ") + std::wstring(ZUNOR_VERSION_TEXT, ZUNOR_VERSION_TEXT +
+                                                                      sizeof(ZUNOR_VERSION_TEXT) - 1) +
+                            L" " + std::wstring(arguments));
+
+    if (options.silent) {
+        int code = Unattended(options, server, log, console);
+        log.Write(L"exit", std::to_wstring(code));
+        return code;
+    }
+
+    frmMain window(instance);
+    if (!window.Create(showCommand)) return kExitRunFailed;
+    if (options.location) window.SetInitialLocation(*options.location);
+    if (options.noDesktop) window.SetInitialChoice(frmMain::Choice::DesktopShortcut, false);
+    if (options.noGroup) window.SetInitialChoice(frmMain::Choice::ProgramGroup, false);
+    std::optional<int> exitCode;
+    window.SetNextHandler([&] {
+        bool ended = false;
+        int code = RunInstallation(window, log, server, window.SystemDir(), exitCode, ended);
+        window.SetExitCode(code);
+        log.Write(L"exit", std::to_wstring(code));
+        if (ended) ExitProcess(static_cast<UINT>(code));
+    });
+    return window.RunMessageLoop();
+}
+
+}  // namespace zunor

@@ -1,0 +1,39 @@
+#pragma once
+// The run's window in unattended mode (/S): no window and no message box. The options come from the
+// command line; messages go to the log and to the console.
+#include <string>
+
+#include "wizard/console_output.h"
+#include "wizard/run_ports.h"
+
+namespace zunor {
+
+class SilentWindow final : public RunWindow {
+public:
+    SilentWindow(std::wstring location, bool desktop, bool group, ConsoleOutput& console, RunLog& log)
+        : location_(std::move(location)), desktop_(desktop), group_(group), console_(console), log_(log) {}
+
+    std::wstring ReadLocation() override { return location_; }
+    void SetCancelCaption(std::wstring_view) override {}
+    void SetProgressTrackVisible(bool) override {}
+    void SetStatusVisible(bool) override {}
+    void SetStatus(std::wstring_view text) override { log_.Write(L"status", text); }
+    void SetProgress(double) override {}
+    bool DesktopShortcutChosen() override { return desktop_; }
+    bool ProgramGroupChosen() override { return group_; }
+    void DisableNext() override {}
+    void ShowMessage(std::wstring_view text) override {
+        console_.Print(text);
+        log_.Write(L"message", text);
+    }
+    void ProcessPendingMessages() override {}
+
+private:
+    std::wstring location_;
+    bool desktop_;
+    bool group_;
+    ConsoleOutput& console_;
+    RunLog& log_;
+};
+
+}  // namespace zunor

@@ -1,0 +1,52 @@
+#pragma once
+// The run's ports on the real Windows interfaces.
+#include <string>
+
+#include "wizard/run_ports.h"
+
+namespace zunor {
+
+class WinNetwork final : public RunNetwork {
+public:
+    explicit WinNetwork(RunWindow& window) : window_(window) {}
+    void PurgeUrlCache(const std::wstring& url) override;
+    TransferResult DownloadFile(const std::wstring& url, const std::wstring& destination) override;
+    TransferResult DownloadListing(const std::wstring& url, const std::wstring& folder,
+                                   const std::wstring& fileName) override;
+
+private:
+    RunWindow& window_;
+};
+
+class WinFiles final : public RunFiles {
+public:
+    bool PathExists(const std::wstring& path) override;
+    bool CreateFolder(const std::wstring& path, unsigned long* error) override;
+    bool FileExists(const std::wstring& path) override;
+    std::optional<std::string> ReadFile(const std::wstring& path) override;
+    bool IsInside(const std::wstring& folder, const std::wstring& path) override;
+};
+
+class WinSystem final : public RunSystem {
+public:
+    explicit WinSystem(std::wstring systemDir) : systemDir_(std::move(systemDir)) {}
+    std::wstring SystemDir() override { return systemDir_; }
+    bool RegisterComponent(const std::wstring& path) override;
+    bool WriteSetting(const std::wstring& iniPath, const std::wstring& section, const std::wstring& key,
+                      const std::wstring& value) override;
+    std::wstring ReadLayer(const std::wstring& valueName, const std::wstring& fallback) override;
+    LayerWrite WriteLayer(const std::wstring& valueName, const std::wstring& data) override;
+    std::wstring DesktopDirectory() override;
+    std::wstring ProgramGroupFolder() override;
+    bool CreateShortcut(const std::wstring& linkPath, const std::wstring& target,
+                        const std::wstring& workingDirectory) override;
+    std::wstring SetupFolder() override;
+
+private:
+    std::wstring systemDir_;
+};
+
+// The Windows system directory without a trailing backslash; empty when the system does not say.
+std::wstring QuerySystemDirectory();
+
+}  // namespace zunor
