@@ -54,7 +54,7 @@ def wine_env():
     env["WINEPREFIX"] = prefix
     env["WINEDEBUG"] = os.environ.get("WINEDEBUG", "-all")
     env["WINEARCH"] = "win64"
-    env["WINEDLLOVERRIDES"] = os.environ.get("WINEDLLOVERRIDES", "mscoree,mshtml=")
+    env["WINEDLLOVERRIDES"] = os.environ.get("WINEDLLOVERRIDES", "mscoree,mshtml=;winemenubuilder.exe=d")
     with open(display_file) as f:
         env["DISPLAY"] = ":" + f.read().strip()
     return env
