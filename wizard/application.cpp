@@ -33,29 +33,28 @@ std::wstring FailureReport(const RunFailure& failure) {
     return text;
 }
 
-int ExitCodeOf(const RunOutcome& outcome) {
-    return outcome.failures.empty() ? kExitInstalled : kExitIncomplete;
-}
+struct RunResult {
+    bool started = false;
+    bool ended = false;  // a failure the run does not trap: the program ends
+    int exitCode = kExitInstalled;
+    std::size_t failures = 0;
+};
 
 // One installation run over the given window; untrapped failures are reported and become exit code 3.
-int RunInstallation(RunWindow& window, RunLog& log, const std::wstring& server, const std::wstring& systemDir,
-                    std::optional<int>& exitCode, bool& ended) {
+RunResult RunInstallation(RunWindow& window, RunLog& log, const std::wstring& server, const std::wstring& systemDir) {
     WinNetwork network(window);
     WinFiles files;
     WinSystem system(systemDir);
     InstallationRun run(window, network, files, system, log, server);
     try {
         RunOutcome outcome = run.Execute();
-        if (!outcome.started) return exitCode.value_or(kExitInstalled);
-        exitCode = ExitCodeOf(outcome);
-        return *exitCode;
+        return {outcome.started, false, outcome.failures.empty() ? kExitInstalled : kExitIncomplete,
+                outcome.failures.size()};
     } catch (const RunFailure& failure) {
         std::wstring report = FailureReport(failure);
         log.Write(L"failure", report);
         window.ShowMessage(report);
-        exitCode = kExitRunFailed;
-        ended = true;
-        return kExitRunFailed;
+        return {true, true, kExitRunFailed, 0};
     }
 }
 
@@ -67,30 +66,31 @@ bool LooksUnattended(std::wstring_view arguments) {
     return upper.find(L" /S ") != std::wstring::npos;
 }
 
+std::wstring Summary(const RunResult& result) {
+    if (result.ended) return texts::kSummaryFailed;
+    if (result.failures == 0) return texts::kSummaryOk;
+    return texts::kSummaryIncompletePrefix + std::to_wstring(result.failures) + texts::kSummaryIncompleteSuffix;
+}
+
 int Unattended(const CommandLine& options, const std::wstring& server, RunLog& log, ConsoleOutput& console) {
     std::wstring location = options.location.value_or(texts::kDefaultLocation);
-    SilentWindow window(location, !options.noDesktop, !options.noGroup, console, log);
-    std::optional<int> exitCode;
-    bool ended = false;
-    int code = RunInstallation(window, log, server, QuerySystemDirectory(), exitCode, ended);
-    if (ended) {
-        console.Print(texts::kSummaryFailed);
-        log.Write(L"summary", texts::kSummaryFailed);
-        return code;
-    }
-    if (options.launch) {
+    SilentWindow window(location, !options.noDesktop, !options.noGroup, console);
+    RunResult result = RunInstallation(window, log, server, QuerySystemDirectory());
+    if (!result.ended && options.launch) {
         unsigned long error = 0;
         std::wstring product;
-        if (!LaunchProduct(location, &product, &error)) {
-            RunFailure failure{static_cast<int>(error), texts::kLaunchFailed, texts::kContextFile + product};
-            std::wstring report = FailureReport(failure);
+        if (LaunchProduct(location, &product, &error)) {
+            log.Write(L"launch", product);
+        } else {
+            std::wstring report =
+                FailureReport(RunFailure{static_cast<int>(error), texts::kLaunchFailed, texts::kContextFile + product});
             console.Print(report);
             log.Write(L"failure", report);
-        } else {
-            log.Write(L"launch", product);
         }
     }
-    return code;
+    console.Print(Summary(result));
+    log.Write(L"summary", Summary(result));
+    return result.exitCode;
 }
 
 }  // namespace
@@ -137,13 +137,13 @@ int RunApplication(HINSTANCE instance, int showCommand) {
     if (options.location) window.SetInitialLocation(*options.location);
     if (options.noDesktop) window.SetInitialChoice(frmMain::Choice::DesktopShortcut, false);
     if (options.noGroup) window.SetInitialChoice(frmMain::Choice::ProgramGroup, false);
-    std::optional<int> exitCode;
     window.SetNextHandler([&] {
-        bool ended = false;
-        int code = RunInstallation(window, log, server, window.SystemDir(), exitCode, ended);
-        window.SetExitCode(code);
-        log.Write(L"exit", std::to_wstring(code));
-        if (ended) ExitProcess(static_cast<UINT>(code));
+        RunResult result = RunInstallation(window, log, server, window.SystemDir());
+        if (!result.started) return;  // no location: nothing happened, the code stays
+        window.SetExitCode(result.exitCode);
+        log.Write(L"summary", Summary(result));
+        log.Write(L"exit", std::to_wstring(result.exitCode));
+        if (result.ended) ExitProcess(static_cast<UINT>(result.exitCode));
     });
     return window.RunMessageLoop();
 }

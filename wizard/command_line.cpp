@@ -42,9 +42,20 @@ void SkipBlanks(std::wstring_view& rest) {
     while (!rest.empty() && IsBlank(rest.front())) rest.remove_prefix(1);
 }
 
-std::wstring StripQuotes(std::wstring_view s) {
+// The value of /D=: the rest of the line without surrounding quotes. A program that quotes the whole
+// argument ("/D=C:\a b\\") doubles the backslashes before the closing quote, as the usual argument
+// rules require; an even run there stands for half as many.
+std::wstring LocationValue(std::wstring_view s, bool quoted) {
     while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-    if (s.size() >= 2 && s.front() == L'"' && s.back() == L'"') s = s.substr(1, s.size() - 2);
+    if (!quoted && s.size() >= 2 && s.front() == L'"') {
+        s.remove_prefix(1);
+        quoted = true;
+    }
+    if (!quoted) return std::wstring(s);
+    if (!s.empty() && s.back() == L'"') s.remove_suffix(1);
+    size_t backslashes = 0;
+    while (backslashes < s.size() && s[s.size() - 1 - backslashes] == L'\\') ++backslashes;
+    if (backslashes >= 2 && backslashes % 2 == 0) s.remove_suffix(backslashes / 2);
     return std::wstring(s);
 }
 
@@ -99,8 +110,9 @@ CommandLineResult ParseCommandLine(std::wstring_view rest) {
     auto fail = [](std::wstring message) { return CommandLineResult{std::nullopt, std::move(message)}; };
     SkipBlanks(rest);
     while (!rest.empty()) {
-        if (StartsWithNoCase(rest, L"/D=")) {
-            std::wstring location = StripQuotes(rest.substr(3));
+        const bool quotedWhole = StartsWithNoCase(rest, L"\"/D=");
+        if (quotedWhole || StartsWithNoCase(rest, L"/D=")) {
+            std::wstring location = LocationValue(rest.substr(quotedWhole ? 4 : 3), quotedWhole);
             if (location.empty()) return fail(texts::kBadValue + std::wstring(L"/D="));
             options.location = std::move(location);
             break;

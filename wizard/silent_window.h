@@ -1,6 +1,6 @@
 #pragma once
 // The run's window in unattended mode (/S): no window and no message box. The options come from the
-// command line; messages go to the log and to the console.
+// command line; messages go to the console (the run writes its own log lines).
 #include <string>
 
 #include "wizard/console_output.h"
@@ -10,22 +10,20 @@ namespace zunor {
 
 class SilentWindow final : public RunWindow {
 public:
-    SilentWindow(std::wstring location, bool desktop, bool group, ConsoleOutput& console, RunLog& log)
-        : location_(std::move(location)), desktop_(desktop), group_(group), console_(console), log_(log) {}
+    SilentWindow(std::wstring location, bool desktop, bool group, ConsoleOutput& console)
+        : location_(std::move(location)), desktop_(desktop), group_(group), console_(console) {}
 
     std::wstring ReadLocation() override { return location_; }
     void SetCancelCaption(std::wstring_view) override {}
     void SetProgressTrackVisible(bool) override {}
     void SetStatusVisible(bool) override {}
-    void SetStatus(std::wstring_view text) override { log_.Write(L"status", text); }
+    void SetStatus(std::wstring_view) override {}
     void SetProgress(double) override {}
     bool DesktopShortcutChosen() override { return desktop_; }
     bool ProgramGroupChosen() override { return group_; }
     void DisableNext() override {}
-    void ShowMessage(std::wstring_view text) override {
-        console_.Print(text);
-        log_.Write(L"message", text);
-    }
+    // The run logs its report and failures itself; the console shows them.
+    void ShowMessage(std::wstring_view text) override { console_.Print(text); }
     void ProcessPendingMessages() override {}
 
 private:
@@ -33,7 +31,6 @@ private:
     bool desktop_;
     bool group_;
     ConsoleOutput& console_;
-    RunLog& log_;
 };
 
 }  // namespace zunor

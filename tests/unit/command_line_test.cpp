@@ -32,6 +32,13 @@ TEST(CommandLine, LocationTakesTheRestOfTheLineWithSpacesAndFinalBackslash) {
     r = ParseCommandLine(L"/D=\"D:\\Moji programi\\Zunor\\\"  ");
     ASSERT_TRUE(r.options);
     EXPECT_EQ(*r.options->location, L"D:\\Moji programi\\Zunor\\");
+    // Quoted whole, as a program passing one argument writes it: the doubled final backslash is one.
+    r = ParseCommandLine(L"/S \"/D=C:\\Moji programi\\Zunor 2021\\\\\"");
+    ASSERT_TRUE(r.options);
+    EXPECT_EQ(*r.options->location, L"C:\\Moji programi\\Zunor 2021\\");
+    r = ParseCommandLine(L"\"/d=C:\\Moji programi\"");
+    ASSERT_TRUE(r.options);
+    EXPECT_EQ(*r.options->location, L"C:\\Moji programi");
     // Anything after /D= belongs to the location, even text that looks like a switch.
     r = ParseCommandLine(L"/D=C:\\a /S");
     ASSERT_TRUE(r.options);

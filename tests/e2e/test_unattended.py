@@ -1,0 +1,151 @@
+"""Unattended installs (/S) and the command line: exit codes, the report on the console and in the
+log, /D= with spaces, /NODESKTOP /NOGROUP, and switches that are refused before any request."""
+import os
+import re
+import shutil
+import subprocess
+import sys
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import harness  # noqa: E402
+from install_env import (ARCHIVES, LAYERS_KEY, SAMPLE_KEY, Apache, Prefix, access_log,  # noqa: E402
+                         assert_same_file, https_port, sample_files, sample_root)
+
+STEP = re.compile(r"^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} (\S+)")
+
+
+class UnattendedTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.prefix = Prefix()
+        cls.port = https_port()
+        cls.server = f"https://localhost:{cls.port}"
+        cls.logs = os.path.join(harness.build_dir(), "e2e-logs")
+        os.makedirs(cls.logs, exist_ok=True)
+
+    def setUp(self):
+        self.prefix.clean_slate()
+
+    def setup(self, *args, timeout=300):
+        """Runs ZunorSetup.exe with args to its end; returns (exit code, console output)."""
+        proc = subprocess.run(["wine", harness.setup_exe(), *args], env=self.prefix.env, capture_output=True,
+                              timeout=timeout)
+        return proc.returncode, proc.stdout.decode("utf-8", "replace").replace("\r\n", "\n")
+
+    def log_file(self, name):
+        path = os.path.join(self.logs, name)
+        if os.path.exists(path):
+            os.remove(path)
+        return path
+
+    def read_log(self, path):
+        with open(path, encoding="utf-8") as f:
+            return f.read()
+
+    def test_silent_install_is_complete_and_logs_every_request(self):
+        log = self.log_file("silent.log")
+        before = len(access_log(self.port))
+        code, out = self.setup("/S", f"/SERVER={self.server}", f"/LOG={harness.windows_path(log)}")
+        self.assertEqual(code, 0, out)
+        self.assertIn("Instalacija programa je uspjesno zavrsena.", out)
+        self.assertEqual(out.strip().splitlines()[-1], "Instalacija zavrsena.")
+        program = self.prefix.host("C:\\Program Files\\Brantovik\\zunor2021")
+        for name in sample_files():
+            if name not in ARCHIVES:
+                assert_same_file(self, os.path.join(sample_root(), name), os.path.join(program, name))
+        for name in sample_files("SUPORT"):
+            self.assertEqual((self.prefix.reg_values(SAMPLE_KEY) or {}).get(name), "registered")
+        self.assertTrue(os.path.isfile(os.path.join(self.prefix.desktop, "Brantovik ZUNOR 2021.lnk")))
+        self.assertTrue(os.path.isfile(os.path.join(self.prefix.group_folder, "ZUNOR.lnk")))
+        text = self.read_log(log)
+        requests = [p for p, _ in access_log(self.port)[before:]]
+        for path in requests:
+            if not path.endswith("/"):  # Apache's own redirect targets are not the installer's requests
+                self.assertIn(self.server + path, text, f"request {path} not in the log")
+        for step in ("folder", "listing", "file", "register", "setting", "layer", "shortcut", "report", "exit"):
+            self.assertRegex(text, rf"(?m)^\S+ \S+ {step} ", step)
+
+    def test_missing_file_gives_exit_code_1_and_is_named(self):
+        docroot = os.path.join(harness.build_dir(), "e2e-docroot-missing")
+        shutil.rmtree(docroot, ignore_errors=True)
+        shutil.copytree(os.path.dirname(sample_root()), docroot)
+        refused = os.path.join(docroot, "zunor", "ZunorRes.dat")
+        os.chmod(refused, 0)
+        port = self.port + 5
+        log = self.log_file("missing.log")
+        try:
+            with Apache(port, docroot=docroot):
+                code, out = self.setup("/S", f"/SERVER=https://localhost:{port}", f"/LOG={harness.windows_path(log)}")
+        finally:
+            os.chmod(refused, 0o644)
+        self.assertEqual(code, 1, out)
+        self.assertIn("Nije preuzeto: ZunorRes.dat (server je vratio 403)", out)
+        self.assertEqual(out.strip().splitlines()[-1], "Instalacija nije u potpunosti zavrsena (1 stavki).")
+        self.assertIn("Nije preuzeto: ZunorRes.dat (server je vratio 403)", self.read_log(log))
+
+    def test_unreachable_server_gives_exit_code_3(self):
+        code, out = self.setup("/S", "/SERVER=https://localhost:1")
+        self.assertEqual(code, 3, out)
+        self.assertIn("Spisak datoteka nije preuzet sa servera.", out)
+        self.assertEqual(out.strip().splitlines()[-1], "Instalacija nije uspela.")
+
+    def test_bad_command_lines_give_exit_code_2_and_make_no_request(self):
+        before = len(access_log(self.port))
+        cases = [
+            (["/S", "/SERVER=http://localhost:%d" % self.port], "Neispravna adresa servera: http://localhost"),
+            (["/S", "/SERVER=https://localhost:%d/zunor" % self.port], "Neispravna adresa servera: https://"),
+            (["/S", "/SERVER=%s" % self.server, "/TIHO"], "Nepoznat prekidac: /TIHO"),
+            (["/S", "/LAUNCH=1", "/SERVER=%s" % self.server], "Neispravna vrednost: /LAUNCH=1"),
+        ]
+        for args, message in cases:
+            code, out = self.setup(*args)
+            self.assertEqual(code, 2, args)
+            self.assertIn(message, out, args)
+        self.assertEqual(len(access_log(self.port)), before, "a refused command line made a request")
+        self.assertFalse(os.path.exists(self.prefix.host("C:\\Program Files\\Brantovik")))
+
+    def test_location_with_spaces_and_no_shortcuts(self):
+        os.makedirs(self.prefix.host("C:\\Moji programi"), exist_ok=True)
+        shutil.rmtree(self.prefix.host("C:\\Moji programi\\Zunor 2021"), ignore_errors=True)
+        code, out = self.setup("/S", "/NODESKTOP", "/nogroup", f"/SERVER={self.server}",
+                               "/D=C:\\Moji programi\\Zunor 2021\\")
+        self.assertEqual(code, 0, out)
+        program = self.prefix.host("C:\\Moji programi\\Zunor 2021\\zunor2021")
+        assert_same_file(self, os.path.join(sample_root(), "updater.exe"), os.path.join(program, "updater.exe"))
+        with open(os.path.join(program, "config.ini"), "rb") as f:
+            self.assertIn(b"PROGRAM_BAZE_FASCIKLA=C:\\Moji programi\\Zunor 2021\\zunor2021", f.read())
+        layers = self.prefix.reg_values(LAYERS_KEY)
+        self.assertEqual(layers.get("C:\\Moji programi\\Zunor 2021\\zunor2021\\updater.exe"), "~ RUNASADMIN WINXPSP3")
+        self.assertEqual(os.listdir(self.prefix.desktop), [])
+        self.assertFalse(os.path.exists(self.prefix.group_folder))
+
+    def test_window_log_has_the_same_kinds_of_lines(self):
+        silent_log = self.log_file("kinds-silent.log")
+        code, out = self.setup("/S", f"/SERVER={self.server}", f"/LOG={harness.windows_path(silent_log)}")
+        self.assertEqual(code, 0, out)
+        self.prefix.clean_slate()
+        window_log = self.log_file("kinds-window.log")
+        driver = harness.UiDriver()
+        try:
+            ids = harness.control_ids()
+            harness.start_setup(driver, f"/SERVER={self.server}", f"/LOG={harness.windows_path(window_log)}")
+            driver.click(ids["CHECK3"])
+            harness.wait_until(lambda: driver.enabled(ids["COMMAND3"]), what="Dalje enabled")
+            driver.click(ids["COMMAND3"])
+            driver.wait_message_box(180000)
+            driver.message_ok()
+            driver.click(ids["CHECK4"])
+            driver.click(ids["COMMAND2"])
+            self.assertEqual(driver.wait_exit(30000), 0)
+        finally:
+            driver.close()
+
+        def kinds(path):
+            return {m.group(1) for m in map(STEP.match, self.read_log(path).splitlines()) if m}
+
+        self.assertEqual(kinds(window_log), kinds(silent_log))
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
