@@ -1,0 +1,10 @@
+#include "download/fetch.h"
+#include "download/modsetup.h"
+
+namespace modSetup {
+
+zunor::TransferResult DownloadFile(const std::wstring& url, const std::wstring& destination) {
+    return detail::FetchOnce(url, destination, LengthRule::Required);
+}
+
+} // namespace modSetup

@@ -1,0 +1,71 @@
+#include "download/inet_session.h"
+
+#include <mutex>
+
+#include "system/unique_handles.h"
+
+namespace modSetup {
+
+namespace {
+
+constexpr wchar_t kUserAgent[] = L"ZunorSetup/2021";
+
+struct SessionState {
+    std::mutex lock;
+    zunor::UniqueHinternet handle;
+    Timeouts timeouts;
+};
+
+SessionState& State() {
+    static SessionState state;
+    return state;
+}
+
+void SetTimeouts(HINTERNET handle, const Timeouts& t) {
+    DWORD connect = t.connectMs;
+    DWORD receive = t.receiveMs;
+    InternetSetOptionW(handle, INTERNET_OPTION_CONNECT_TIMEOUT, &connect, sizeof connect);
+    InternetSetOptionW(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &receive, sizeof receive);
+    // A send that cannot proceed is as stuck as a silent receive.
+    InternetSetOptionW(handle, INTERNET_OPTION_SEND_TIMEOUT, &receive, sizeof receive);
+}
+
+} // namespace
+
+void SetTimeoutsForTesting(const Timeouts& timeouts) {
+    auto& state = State();
+    std::lock_guard guard(state.lock);
+    state.timeouts = timeouts;
+    if (state.handle)
+        SetTimeouts(state.handle.get(), timeouts);
+}
+
+Timeouts CurrentTimeouts() {
+    auto& state = State();
+    std::lock_guard guard(state.lock);
+    return state.timeouts;
+}
+
+namespace detail {
+
+HINTERNET Session(DWORD* error) {
+    auto& state = State();
+    std::lock_guard guard(state.lock);
+    if (!state.handle) {
+        // PRECONFIG: an office behind a proxy reaches the server the way its browser does.
+        state.handle.reset(InternetOpenW(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+        if (!state.handle) {
+            *error = GetLastError();
+            return nullptr;
+        }
+        SetTimeouts(state.handle.get(), state.timeouts);
+    }
+    return state.handle.get();
+}
+
+void ApplyTimeouts(HINTERNET handle) {
+    SetTimeouts(handle, CurrentTimeouts());
+}
+
+} // namespace detail
+} // namespace modSetup

@@ -1,0 +1,30 @@
+#pragma once
+// modSetup: the installer's access to the download server (files and listing pages over WinINet),
+// the file test, and the URL-cache purge made before every request. None of these ever throws.
+#include <functional>
+#include <string>
+
+#include "download/transfer_result.h"
+
+namespace modSetup {
+
+// Fetches url with one GET and stores the body at destination. The destination changes only when
+// the whole body arrived and was written; on any failure it keeps what it held (or stays absent).
+// The answer must declare its length (Content-Length): only then can a cut body be told apart.
+zunor::TransferResult DownloadFile(const std::wstring& url, const std::wstring& destination);
+
+// Fetches a listing page to folder + fileName (plain concatenation: folder should end in "\").
+// A declared length is checked; a chunked page, as servers often send indexes, is kept as decoded.
+// A status other than 200 ends after one attempt; an error (connection, TLS, timeout, write)
+// is followed at once by a second and last attempt.
+zunor::TransferResult DownloadListing(const std::wstring& url, const std::wstring& folder,
+                                      const std::wstring& fileName);
+
+// True when path names a file (not a folder). A file another program holds open still counts.
+bool FileExists(const std::wstring& path);
+
+// Lets the window process its messages, then deletes url's cache entry; repeats while a deletion
+// succeeds. Returns the number of passes (each pass = one message step and one deletion attempt).
+int PurgeUrlCache(const std::wstring& url, const std::function<void()>& processMessages);
+
+} // namespace modSetup

@@ -1,0 +1,66 @@
+#include "download/part_file.h"
+
+namespace modSetup::detail {
+
+namespace {
+// The process id keeps two setups running side by side from sharing a temporary file.
+std::wstring TemporaryPathFor(const std::wstring& destination) {
+    return destination + L"." + std::to_wstring(GetCurrentProcessId()) + L".zunor-part";
+}
+} // namespace
+
+PartFile::PartFile(std::wstring destination)
+    : destination_(std::move(destination)), temporary_(TemporaryPathFor(destination_)) {}
+
+PartFile::~PartFile() {
+    Discard();
+}
+
+bool PartFile::Create(DWORD* error) {
+    file_ = zunor::AdoptFileHandle(CreateFileW(temporary_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file_) {
+        *error = GetLastError();
+        return false;
+    }
+    created_ = true;
+    return true;
+}
+
+bool PartFile::Write(const void* data, DWORD size, DWORD* error) {
+    const auto* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        DWORD written = 0;
+        if (!WriteFile(file_.get(), bytes, size, &written, nullptr) || written == 0) {
+            *error = written == 0 && GetLastError() == ERROR_SUCCESS ? ERROR_WRITE_FAULT : GetLastError();
+            return false;
+        }
+        bytes += written;
+        size -= written;
+    }
+    return true;
+}
+
+bool PartFile::Commit(DWORD* error) {
+    if (!FlushFileBuffers(file_.get())) {
+        *error = GetLastError();
+        return false;
+    }
+    file_.reset();
+    if (!MoveFileExW(temporary_.c_str(), destination_.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        *error = GetLastError();
+        return false;
+    }
+    created_ = false;
+    return true;
+}
+
+void PartFile::Discard() {
+    file_.reset();
+    if (created_)
+        DeleteFileW(temporary_.c_str());
+    created_ = false;
+}
+
+} // namespace modSetup::detail

@@ -1,0 +1,35 @@
+#pragma once
+// A body on its way to disk: written to a temporary file beside the destination, and moved over the
+// destination only once it is complete. Until then the destination keeps what it held.
+#include <windows.h>
+
+#include <string>
+
+#include "system/unique_handles.h"
+
+namespace modSetup::detail {
+
+class PartFile {
+public:
+    explicit PartFile(std::wstring destination);
+    ~PartFile(); // deletes the temporary file unless it was committed
+    PartFile(const PartFile&) = delete;
+    PartFile& operator=(const PartFile&) = delete;
+
+    // Each returns false with the system's error code in *error.
+    bool Create(DWORD* error);
+    bool Write(const void* data, DWORD size, DWORD* error);
+    bool Commit(DWORD* error); // flush, close, move over the destination
+
+    const std::wstring& TemporaryPath() const { return temporary_; }
+
+private:
+    void Discard();
+
+    std::wstring destination_;
+    std::wstring temporary_;
+    zunor::UniqueHandle file_;
+    bool created_ = false;
+};
+
+} // namespace modSetup::detail

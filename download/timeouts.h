@@ -1,0 +1,23 @@
+#pragma once
+// Time limits of every request. Without them a dead server or a connection that goes silent
+// mid-body would freeze the installer's window for good.
+
+namespace modSetup {
+
+// A reachable server answers a connection within a few seconds even on a poor line; 15 s leaves
+// room for that and still tells the user soon when the server is down.
+inline constexpr unsigned long kConnectTimeoutMs = 15000;
+// Longest silence tolerated while waiting for the answer or the next piece of the body. A slow
+// but living transfer keeps delivering data well within 30 s; only a stalled one runs past it.
+inline constexpr unsigned long kReceiveTimeoutMs = 30000;
+
+struct Timeouts {
+    unsigned long connectMs = kConnectTimeoutMs;
+    unsigned long receiveMs = kReceiveTimeoutMs;
+};
+
+// The tests shorten the limits to see stalls quickly; the installer always runs with the defaults.
+void SetTimeoutsForTesting(const Timeouts& timeouts);
+Timeouts CurrentTimeouts();
+
+} // namespace modSetup
