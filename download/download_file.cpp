@@ -3,8 +3,9 @@
 
 namespace modSetup {
 
-zunor::TransferResult DownloadFile(const std::wstring& url, const std::wstring& destination) {
-    return detail::FetchOnce(url, destination, LengthRule::Required);
+zunor::TransferResult DownloadFile(const std::wstring& url, const std::wstring& destination,
+                                   const zunor::TransferOptions& options) {
+    return detail::FetchOnce(url, destination, LengthRule::Required, options);
 }
 
 } // namespace modSetup

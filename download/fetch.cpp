@@ -88,7 +88,9 @@ void ReceiveBody(HINTERNET request, const std::wstring& destination, LengthRule 
 
 } // namespace
 
-TransferResult FetchOnce(const std::wstring& url, const std::wstring& destination, LengthRule rule) {
+TransferResult FetchOnce(const std::wstring& url, const std::wstring& destination, LengthRule rule,
+                         const zunor::TransferOptions& options) {
+    (void)options;  // checksum, progress and cancellation come next
     TransferResult result;
     result.attempts = 1;
     const ULONGLONG start = GetTickCount64();

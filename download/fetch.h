@@ -3,11 +3,13 @@
 #include <string>
 
 #include "download/http_rules.h"
+#include "download/transfer_options.h"
 #include "download/transfer_result.h"
 
 namespace modSetup::detail {
 
 // Never throws. result.attempts is 1; milliseconds covers this attempt.
-zunor::TransferResult FetchOnce(const std::wstring& url, const std::wstring& destination, LengthRule rule);
+zunor::TransferResult FetchOnce(const std::wstring& url, const std::wstring& destination, LengthRule rule,
+                                const zunor::TransferOptions& options = {});
 
 } // namespace modSetup::detail

@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 
+#include "download/transfer_options.h"
 #include "download/transfer_result.h"
 
 namespace modSetup {
@@ -11,7 +12,8 @@ namespace modSetup {
 // Fetches url with one GET and stores the body at destination. The destination changes only when
 // the whole body arrived and was written; on any failure it keeps what it held (or stays absent).
 // The answer must declare its length (Content-Length): only then can a cut body be told apart.
-zunor::TransferResult DownloadFile(const std::wstring& url, const std::wstring& destination);
+zunor::TransferResult DownloadFile(const std::wstring& url, const std::wstring& destination,
+                                   const zunor::TransferOptions& options = {});
 
 // Fetches a listing page to folder + fileName (plain concatenation: folder should end in "\").
 // A declared length is checked; a chunked page, as servers often send indexes, is kept as decoded.

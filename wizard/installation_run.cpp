@@ -240,7 +240,7 @@ bool InstallationRun::InsideFolder(const std::wstring& folder, const std::wstrin
 
 bool InstallationRun::Download(const std::wstring& url, const std::wstring& destination,
                                const ListedName& name) {
-    const TransferResult result = network_.DownloadFile(url, destination);
+    const TransferResult result = network_.DownloadFile(url, destination, TransferOptions{});
     log_.Write(kLogFile, DescribeTransfer(url, destination, result));
     if (!result.ok()) {
         Fail(FailureKind::NotDownloaded, name.fileName, ReasonText(result));

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "download/transfer_options.h"
 #include "download/transfer_result.h"
 
 namespace zunor {
@@ -32,7 +33,8 @@ public:
     virtual ~RunNetwork() = default;
     // Lets the window process its messages before every deletion attempt.
     virtual void PurgeUrlCache(const std::wstring& url) = 0;
-    virtual TransferResult DownloadFile(const std::wstring& url, const std::wstring& destination) = 0;
+    virtual TransferResult DownloadFile(const std::wstring& url, const std::wstring& destination,
+                                        const TransferOptions& options) = 0;
     virtual TransferResult DownloadListing(const std::wstring& url, const std::wstring& folder,
                                            const std::wstring& fileName) = 0;
 };

@@ -20,8 +20,9 @@ void WinNetwork::PurgeUrlCache(const std::wstring& url) {
     modSetup::PurgeUrlCache(url, [this] { window_.ProcessPendingMessages(); });
 }
 
-TransferResult WinNetwork::DownloadFile(const std::wstring& url, const std::wstring& destination) {
-    return modSetup::DownloadFile(url, destination);
+TransferResult WinNetwork::DownloadFile(const std::wstring& url, const std::wstring& destination,
+                                       const TransferOptions& options) {
+    return modSetup::DownloadFile(url, destination, options);
 }
 
 TransferResult WinNetwork::DownloadListing(const std::wstring& url, const std::wstring& folder,

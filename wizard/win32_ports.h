@@ -10,7 +10,8 @@ class WinNetwork final : public RunNetwork {
 public:
     explicit WinNetwork(RunWindow& window) : window_(window) {}
     void PurgeUrlCache(const std::wstring& url) override;
-    TransferResult DownloadFile(const std::wstring& url, const std::wstring& destination) override;
+    TransferResult DownloadFile(const std::wstring& url, const std::wstring& destination,
+                                const TransferOptions& options) override;
     TransferResult DownloadListing(const std::wstring& url, const std::wstring& folder,
                                    const std::wstring& fileName) override;
 

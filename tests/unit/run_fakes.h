@@ -137,7 +137,7 @@ public:
     std::map<std::wstring, TransferResult> failures; // URL -> failed result
 
     void PurgeUrlCache(const std::wstring& url) override { r_.Add(L"purge " + url); }
-    TransferResult DownloadFile(const std::wstring& url, const std::wstring& dest) override {
+    TransferResult DownloadFile(const std::wstring& url, const std::wstring& dest, const TransferOptions&) override {
         r_.Add(L"download " + url + L" -> " + dest);
         if (auto it = failures.find(url); it != failures.end()) {
             return it->second;

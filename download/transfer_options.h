@@ -1,0 +1,21 @@
+#pragma once
+// What a caller may ask of one file transfer beyond fetching it.
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+namespace zunor {
+
+using Sha256Digest = std::array<std::uint8_t, 32>;
+
+struct TransferOptions {
+    // When set, the body must hash to this; otherwise the old copy stays (ChecksumMismatch).
+    std::optional<Sha256Digest> expectedSha256;
+    // Told how far the body has come: bytes so far, and the declared total (0 when unknown).
+    std::function<void(std::uint64_t received, std::uint64_t total)> progress;
+    // Asked between chunks; true stops the transfer (Cancelled) and leaves the old copy.
+    std::function<bool()> cancelled;
+};
+
+}  // namespace zunor
