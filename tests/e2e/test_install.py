@@ -158,6 +158,8 @@ class InstallTest(unittest.TestCase):
         self.assertNotIn("/zunor/firme.mdb", paths)
 
     def test_plain_index_with_both_options_cleared_makes_no_shortcut(self):
+        # A user without a Layers key gets no compatibility marks, and that is no failure.
+        self.prefix.clean_slate(layers_key=False)
         plain_port = self.port + 3
         with Apache(plain_port, plain=True):
             text = self.click_through(f"/SERVER={self.server(plain_port)}", untick=("CHECK1", "CHECK2"))
@@ -167,6 +169,7 @@ class InstallTest(unittest.TestCase):
             self.assert_requests_clean(plain_port)
         self.assertEqual(os.listdir(self.prefix.desktop), [])
         self.assertFalse(os.path.exists(self.prefix.group_folder))
+        self.assertIsNone(self.prefix.reg_values(LAYERS_KEY), "the Layers key was created")
         self.driver.click(self.id("CHECK4"))
         self.driver.click(self.id("COMMAND2"))
         self.assertEqual(self.driver.wait_exit(30000), 0)
