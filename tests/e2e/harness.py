@@ -121,6 +121,17 @@ def screenshot(name):
     return path
 
 
+def screenshot_when_drawn(name, timeout=15.0):
+    """A screenshot taken once something is drawn on the display (a window just mapped may still be
+    black); returns the path."""
+    def drawn():
+        path = screenshot(name)
+        mean = subprocess.run(["convert", path, "-format", "%[fx:mean]", "info:"], capture_output=True,
+                              text=True, timeout=60).stdout.strip()
+        return path if mean and float(mean) > 0.01 else None
+    return wait_until(drawn, timeout=timeout, interval=0.5, what=f"something drawn for {name}")
+
+
 def wait_until(predicate, timeout=10.0, interval=0.05, what="the condition"):
     """Polls predicate until it returns a true value; raises AssertionError at the deadline."""
     deadline = time.monotonic() + timeout

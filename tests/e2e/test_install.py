@@ -142,7 +142,7 @@ class InstallTest(unittest.TestCase):
         self.assertEqual(self.driver.wait_exit(30000), 0)
         harness.wait_until(lambda: self.driver.window_exists("Zunor 2021"), timeout=30,
                            what="the product's window")
-        harness.screenshot("product-started.png")
+        harness.screenshot_when_drawn("product-started.png")
 
     def assert_requests_clean_since(self, start):
         entries = access_log(self.port)[start:]

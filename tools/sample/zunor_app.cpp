@@ -11,7 +11,7 @@ constexpr wchar_t kGreeting[] = L"Zunor 2021 - probni program (instaliran sa lok
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CREATE:
-        CreateWindowExW(0, L"STATIC", kGreeting, WS_CHILD | WS_VISIBLE, 16, 16, 440, 24, window, nullptr,
+        CreateWindowExW(0, L"STATIC", kGreeting, WS_CHILD | WS_VISIBLE, 16, 16, 640, 24, window, nullptr,
                         reinterpret_cast<CREATESTRUCTW*>(lParam)->hInstance, nullptr);
         return 0;
     case WM_DESTROY:
