@@ -51,9 +51,9 @@ std::span<const ControlSpec> ControlTable() {
 }
 
 const ControlSpec* FindControl(int id) {
-    for (const auto& spec : kTable)
-        if (spec.id == id)
-            return &spec;
+    for (const auto& entry : kTable)
+        if (entry.id == id)
+            return &entry;
     return nullptr;
 }
 
@@ -77,9 +77,9 @@ int NextTabStop(int currentId, bool backwards, const std::function<bool(int id)>
             start = i;
     for (int step = 1; step <= count; ++step) {
         int index = ((start + (backwards ? -step : step)) % count + count) % count;
-        const ControlSpec& spec = kTable[index];
-        if (CanEverFocus(spec.kind) && canFocus(spec.id))
-            return spec.id;
+        const ControlSpec& entry = kTable[index];
+        if (CanEverFocus(entry.kind) && canFocus(entry.id))
+            return entry.id;
     }
     return 0;
 }

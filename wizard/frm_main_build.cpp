@@ -117,8 +117,8 @@ void frmMain::CreateFonts() {
 }
 
 HFONT frmMain::FontFor(int id) const {
-    const layout::ControlSpec* spec = layout::FindControl(id);
-    switch (spec ? spec->font : layout::Font::Standard) {
+    const layout::ControlSpec* entry = layout::FindControl(id);
+    switch (entry ? entry->font : layout::Font::Standard) {
     case layout::Font::Heading:
         return headingFont_;
     case layout::Font::Agreement:
@@ -161,24 +161,24 @@ bool frmMain::Create(int showCommand) {
 }
 
 bool frmMain::CreateControls() {
-    for (const layout::ControlSpec& spec : layout::ControlTable()) {
-        HWND parent = spec.parentId ? Control(spec.parentId) : hwnd_;
+    for (const layout::ControlSpec& entry : layout::ControlTable()) {
+        HWND parent = entry.parentId ? Control(entry.parentId) : hwnd_;
         if (!parent)
             return false;
-        ControlClass cls = ClassOf(spec.kind);
+        ControlClass cls = ClassOf(entry.kind);
         // Overlapping siblings: each paints only what lies above no other sibling.
-        DWORD style = WS_CHILD | WS_CLIPSIBLINGS | cls.style | (spec.initiallyVisible ? WS_VISIBLE : 0) |
-                      (spec.initiallyEnabled ? 0 : WS_DISABLED);
+        DWORD style = WS_CHILD | WS_CLIPSIBLINGS | cls.style | (entry.initiallyVisible ? WS_VISIBLE : 0) |
+                      (entry.initiallyEnabled ? 0 : WS_DISABLED);
         HWND control = CreateWindowExW(
-            cls.exStyle, cls.className, spec.text ? spec.text : L"", style,
-            layout::TwipsToPixels(spec.twips.left, dpiX_), layout::TwipsToPixels(spec.twips.top, dpiY_),
-            layout::TwipsToPixels(spec.twips.width, dpiX_), layout::TwipsToPixels(spec.twips.height, dpiY_),
-            parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance_, nullptr);
+            cls.exStyle, cls.className, entry.text ? entry.text : L"", style,
+            layout::TwipsToPixels(entry.twips.left, dpiX_), layout::TwipsToPixels(entry.twips.top, dpiY_),
+            layout::TwipsToPixels(entry.twips.width, dpiX_), layout::TwipsToPixels(entry.twips.height, dpiY_),
+            parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(entry.id)), instance_, nullptr);
         if (!control)
             return false;
-        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(spec.id)), FALSE);
-        if (spec.kind == layout::Kind::CheckBox)
-            SendMessageW(control, BM_SETCHECK, spec.initiallyChecked ? BST_CHECKED : BST_UNCHECKED, 0);
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(entry.id)), FALSE);
+        if (entry.kind == layout::Kind::CheckBox)
+            SendMessageW(control, BM_SETCHECK, entry.initiallyChecked ? BST_CHECKED : BST_UNCHECKED, 0);
     }
     // The agreement lies above the controls it covers: it paints over them and takes their clicks.
     SetWindowPos(Control(IDC_TEXT1), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);

@@ -45,12 +45,12 @@ bool frmMain::PreTranslate(const MSG& msg) {
         return true;
     case VK_RETURN:
     case VK_SPACE: {
-        const layout::ControlSpec* spec =
+        const layout::ControlSpec* entry =
             msg.hwnd == hwnd_ ? nullptr : layout::FindControl(GetDlgCtrlID(msg.hwnd));
-        if (!spec)
+        if (!entry)
             return false;
-        bool press = spec->kind == layout::Kind::Button ||
-                     (spec->kind == layout::Kind::CheckBox && msg.wParam == VK_SPACE);
+        bool press = entry->kind == layout::Kind::Button ||
+                     (entry->kind == layout::Kind::CheckBox && msg.wParam == VK_SPACE);
         if (!press)
             return false;
         bool repeat = (msg.lParam & (1L << 30)) != 0;
@@ -64,9 +64,9 @@ bool frmMain::PreTranslate(const MSG& msg) {
 }
 
 bool frmMain::CanTakeFocus(int id) const {
-    const layout::ControlSpec* spec = layout::FindControl(id);
+    const layout::ControlSpec* entry = layout::FindControl(id);
     HWND control = Control(id);
-    return spec && control && layout::CanEverFocus(spec->kind) && IsWindowVisible(control) &&
+    return entry && control && layout::CanEverFocus(entry->kind) && IsWindowVisible(control) &&
            IsWindowEnabled(control);
 }
 

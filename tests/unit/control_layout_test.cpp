@@ -27,8 +27,8 @@ TEST(ControlLayout, TableIsInTabOrderWithUniqueIds) {
     EXPECT_EQ(table[7].id, IDC_FILE4);
     EXPECT_EQ(table.back().id, IDC_CHECK4);
     std::set<int> ids;
-    for (const auto& spec : table)
-        EXPECT_TRUE(ids.insert(spec.id).second) << spec.id;
+    for (const auto& entry : table)
+        EXPECT_TRUE(ids.insert(entry.id).second) << entry.id;
     EXPECT_EQ(FindControl(IDC_LABEL3)->parentId, IDC_PICTURE1);
     EXPECT_EQ(FindControl(12345), nullptr);
 }
