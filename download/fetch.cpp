@@ -3,14 +3,17 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <algorithm>
 #include <memory>
 #include <new>
 
 #include "download/http_request.h"
 #include "download/http_rules.h"
 #include "download/inet_error.h"
-#include "download/part_file.h"
+#include "download/pace_rule.h"
+#include "download/sha256.h"
 #include "download/timeouts.h"
+#include "download/transfer_stop.h"
 
 namespace modSetup::detail {
 
@@ -27,9 +30,37 @@ bool IsChunked(HINTERNET request) {
     return encoding && encoding->find(L"chunked") != std::wstring::npos;
 }
 
-// Streams the body of a 200 answer into the part file and commits it.
-void ReceiveBody(HINTERNET request, const std::wstring& destination, LengthRule rule,
-                 TransferResult& result) {
+// Reads what has arrived, up to size, and waits (within the receive limit) only when nothing has.
+// A plain InternetReadFile waits until the whole buffer is filled, so a body that drips a byte at a
+// time would hold it for hours without ever letting the pace be checked.
+BOOL ReadArrived(HINTERNET request, char* buffer, DWORD size, DWORD* read) {
+    DWORD available = 0;
+    if (!InternetQueryDataAvailable(request, &available, 0, 0))
+        return FALSE;
+    // Nothing available means the end of the body; the read then says so.
+    return InternetReadFile(request, buffer, available == 0 ? size : std::min(available, size), read);
+}
+
+bool CancelRequested(const zunor::TransferOptions& options) {
+    return TransfersStopping() || (options.cancelled && options.cancelled());
+}
+
+std::wstring Validator(HINTERNET request) {
+    return PickValidator(QueryHeader(request, HTTP_QUERY_ETAG), QueryHeader(request, HTTP_QUERY_LAST_MODIFIED));
+}
+
+// A 206 continues the body we hold only when it starts where we stopped, of the same whole, and
+// of the same version.
+bool ContinuesKeptBody(HINTERNET request, const ResumePoint& resume, std::optional<std::uint64_t> declared) {
+    auto header = QueryHeader(request, HTTP_QUERY_CONTENT_RANGE);
+    auto range = header ? ParseContentRange(*header) : std::nullopt;
+    return range && declared && range->first == resume.offset && range->complete == resume.total &&
+           *declared == range->last - range->first + 1 && Validator(request) == resume.validator;
+}
+
+// Streams the body of a 200 (or, resuming, 206) answer into the part file and commits it.
+void ReceiveBody(HINTERNET request, PartFile& part, ResumePoint& resume, LengthRule rule,
+                 const zunor::TransferOptions& options, TransferResult& result) {
     std::optional<std::uint64_t> declared;
     if (!IsChunked(request)) {
         if (auto header = QueryHeader(request, HTTP_QUERY_CONTENT_LENGTH)) {
@@ -48,36 +79,95 @@ void ReceiveBody(HINTERNET request, const std::wstring& destination, LengthRule 
         return;
     }
 
-    PartFile part(destination);
+    const bool partial = result.status == HTTP_STATUS_PARTIAL_CONTENT;
+    if (partial && !ContinuesKeptBody(request, resume, declared)) {
+        // Not the rest of what we hold: the next attempt starts over.
+        resume = ResumePoint{};
+        resume.bodyBroke = true;
+        result.error = TransferError::ConnectionLost;
+        return;
+    }
+    if (!partial) {
+        // The whole body, also where a resumption was asked for and the version changed.
+        resume = ResumePoint{};
+        resume.total = declared.value_or(0);
+        auto ranges = QueryHeader(request, HTTP_QUERY_ACCEPT_RANGES);
+        resume.rangesAccepted = ranges && AcceptsByteRanges(*ranges);
+        resume.validator = Validator(request);
+    }
+
     DWORD error = 0;
-    if (!part.Create(&error)) {
+    if (!part.Create(&error) || (!partial && !part.Truncate(&error))) {
         result.error = TransferError::WriteFailed;
         result.systemError = error;
         return;
     }
+    // From here on part holds `start` bytes of the body already (a resumed transfer); whatever
+    // is computed over the whole body has to take them in first.
+    const std::uint64_t start = part.Size();
+    const std::uint64_t whole = declared ? start + *declared : 0;
+    // Hashed as it streams, so checking costs no second read (only kept bytes of a resumption are read back).
+    std::optional<Sha256> hash;
+    if (options.expectedSha256) {
+        hash.emplace();
+        if (start > 0)
+            HashKeptBytes(*hash, part.TemporaryPath(), start);
+    }
+    if (options.progress)
+        options.progress(start, whole);
+
     auto buffer = std::make_unique<char[]>(kChunkBytes);
-    const unsigned long receiveLimit = CurrentTimeouts().receiveMs;
+    const Timeouts limits = CurrentTimeouts();
+    const unsigned long receiveLimit = limits.receiveMs;
+    PaceRule pace(GetTickCount64(), limits.slowWindowMs, limits.slowMinBytes);
     for (;;) {
+        if (CancelRequested(options)) {
+            result.error = TransferError::Cancelled;
+            return;
+        }
         DWORD read = 0;
-        const ULONGLONG start = GetTickCount64();
-        if (!InternetReadFile(request, buffer.get(), kChunkBytes, &read)) {
+        const ULONGLONG began = GetTickCount64();
+        if (!ReadArrived(request, buffer.get(), kChunkBytes, &read)) {
             error = GetLastError();
-            result.error = ClassifyFailedCall(error, GetTickCount64() - start, receiveLimit);
+            if (CancelRequested(options)) {
+                result.error = TransferError::Cancelled;
+                return;
+            }
+            result.error = ClassifyFailedCall(error, GetTickCount64() - began, receiveLimit);
             result.systemError = error;
+            resume.bodyBroke = true;
+            resume.offset = part.Size();
             return;
         }
         if (read == 0)
             break;
+        if (!pace.Keep(read, GetTickCount64())) {
+            result.error = TransferError::Timeout;
+            resume.bodyBroke = true;
+            resume.offset = part.Size();
+            return;
+        }
         result.bytes += read;
         if (!part.Write(buffer.get(), read, &error)) {
             result.error = TransferError::WriteFailed;
             result.systemError = error;
             return;
         }
+        if (hash)
+            hash->Add(buffer.get(), read);
+        if (options.progress)
+            options.progress(part.Size(), whole);
     }
     // The stack reports a connection closed early as a normal end of data: count the bytes.
     if (!BodyComplete(declared, result.bytes, rule)) {
         result.error = TransferError::ConnectionLost;
+        resume.bodyBroke = true;
+        resume.offset = part.Size();
+        return;
+    }
+    // A body that is not what the server vouched for never takes the old copy's place.
+    if (hash && hash->Finish() != options.expectedSha256) {
+        result.error = TransferError::ChecksumMismatch;
         return;
     }
     if (!part.Commit(&error)) {
@@ -88,15 +178,25 @@ void ReceiveBody(HINTERNET request, const std::wstring& destination, LengthRule 
 
 } // namespace
 
-TransferResult FetchOnce(const std::wstring& url, const std::wstring& destination, LengthRule rule,
-                         const zunor::TransferOptions& options) {
-    (void)options;  // checksum, progress and cancellation come next
+TransferResult FetchAttempt(const std::wstring& url, PartFile& part, ResumePoint& resume, NextAttempt how,
+                            LengthRule rule, const zunor::TransferOptions& options) {
     TransferResult result;
     result.attempts = 1;
     const ULONGLONG start = GetTickCount64();
     try {
-        if (auto opened = OpenGet(url, result))
-            ReceiveBody(opened.request.get(), destination, rule, result);
+        // A retry keeps bodyBroke: a line that fails again before answering is still the same break.
+        if (how == NextAttempt::None)
+            resume = ResumePoint{};
+        else if (how == NextAttempt::Restart)
+            resume.offset = 0;
+        if (CancelRequested(options)) {
+            result.error = TransferError::Cancelled;
+        } else if (auto opened = OpenGet(url, result, how == NextAttempt::Resume ? RangeHeaders(resume) : L"")) {
+            RequestWatch watch(opened.request.get());
+            ReceiveBody(opened.request.get(), part, resume, rule, options, result);
+            if (watch.Finish())
+                (void)opened.request.release(); // the stop has closed it
+        }
     } catch (const std::bad_alloc&) {
         result.error = TransferError::WriteFailed;
         result.systemError = ERROR_NOT_ENOUGH_MEMORY;
@@ -105,6 +205,14 @@ TransferResult FetchOnce(const std::wstring& url, const std::wstring& destinatio
     }
     result.milliseconds = static_cast<std::uint32_t>(GetTickCount64() - start);
     return result;
+}
+
+TransferResult FetchOnce(const std::wstring& url, const std::wstring& destination, LengthRule rule,
+                         const zunor::TransferOptions& options) {
+    TransferScope running;
+    PartFile part(destination);
+    ResumePoint resume;
+    return FetchAttempt(url, part, resume, NextAttempt::None, rule, options);
 }
 
 } // namespace modSetup::detail

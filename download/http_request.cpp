@@ -87,7 +87,7 @@ std::optional<UrlParts> Crack(const std::wstring& url) {
 // Opens the request and sends it. The request is made in steps rather than with InternetOpenUrl
 // so that the time limits sit on the request handle before anything goes out: set afterwards,
 // they would not cover the wait for the answer.
-OpenRequest Send(const std::wstring& url, zunor::TransferResult& result) {
+OpenRequest Send(const std::wstring& url, const std::wstring& headers, zunor::TransferResult& result) {
     auto parts = Crack(url);
     if (!parts) {
         Fail(result, TransferError::ConnectionLost, ERROR_INTERNET_INVALID_URL);
@@ -114,7 +114,8 @@ OpenRequest Send(const std::wstring& url, zunor::TransferResult& result) {
     }
     ApplyTimeouts(opened.request.get());
     const ULONGLONG start = GetTickCount64();
-    if (!HttpSendRequestW(opened.request.get(), nullptr, 0, nullptr, 0)) {
+    if (!HttpSendRequestW(opened.request.get(), headers.empty() ? nullptr : headers.c_str(),
+                          static_cast<DWORD>(headers.size()), nullptr, 0)) {
         error = GetLastError();
         const auto limits = CurrentTimeouts();
         Fail(
@@ -140,7 +141,7 @@ std::optional<std::wstring> QueryHeader(HINTERNET request, DWORD header) {
     return std::wstring(buffer.data(), size / sizeof(wchar_t));
 }
 
-OpenRequest OpenGet(const std::wstring& url, zunor::TransferResult& result) {
+OpenRequest OpenGet(const std::wstring& url, zunor::TransferResult& result, const std::wstring& rangeHeaders) {
     std::wstring current = url;
     for (int hop = 0;; ++hop) {
         // Only https is ever requested, whether the caller or a redirect named something else.
@@ -148,7 +149,7 @@ OpenRequest OpenGet(const std::wstring& url, zunor::TransferResult& result) {
             Fail(result, TransferError::InsecureRedirect);
             return {};
         }
-        OpenRequest opened = Send(current, result);
+        OpenRequest opened = Send(current, rangeHeaders, result);
         if (!opened)
             return {};
 
@@ -176,7 +177,8 @@ OpenRequest OpenGet(const std::wstring& url, zunor::TransferResult& result) {
             current = std::move(*next);
             continue;
         }
-        if (status != HTTP_STATUS_OK) {
+        const bool partial = status == HTTP_STATUS_PARTIAL_CONTENT && !rangeHeaders.empty();
+        if (status != HTTP_STATUS_OK && !partial) {
             Fail(result, TransferError::HttpStatus);
             return {};
         }

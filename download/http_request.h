@@ -19,8 +19,10 @@ struct OpenRequest {
 };
 
 // The request of a 200 answer whose body is ready to be read. Otherwise an empty one, with
-// result.error, result.status and result.systemError telling why.
-OpenRequest OpenGet(const std::wstring& url, zunor::TransferResult& result);
+// result.error, result.status and result.systemError telling why. With rangeHeaders (a request for
+// part of the body) a 206 answer is taken as well.
+OpenRequest OpenGet(const std::wstring& url, zunor::TransferResult& result,
+                    const std::wstring& rangeHeaders = {});
 
 // A response header's text, or nothing when the answer has no such header.
 std::optional<std::wstring> QueryHeader(HINTERNET request, DWORD header);

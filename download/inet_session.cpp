@@ -2,6 +2,7 @@
 
 #include <mutex>
 
+#include "download/test_timeouts.h"
 #include "system/unique_handles.h"
 
 namespace modSetup {
@@ -10,10 +11,18 @@ namespace {
 
 constexpr wchar_t kUserAgent[] = L"ZunorSetup/2021";
 
+Timeouts StartingTimeouts() {
+    char text[256];
+    const DWORD n = GetEnvironmentVariableA(kTestTimeoutsVariable, text, sizeof text);
+    if (n == 0 || n >= sizeof text)
+        return Timeouts{};
+    return ApplyTestTimeouts(std::string_view(text, n), Timeouts{});
+}
+
 struct SessionState {
     std::mutex lock;
     zunor::UniqueHinternet handle;
-    Timeouts timeouts;
+    Timeouts timeouts = StartingTimeouts();
 };
 
 SessionState& State() {

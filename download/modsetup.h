@@ -12,6 +12,10 @@ namespace modSetup {
 // Fetches url with one GET and stores the body at destination. The destination changes only when
 // the whole body arrived and was written; on any failure it keeps what it held (or stays absent).
 // The answer must declare its length (Content-Length): only then can a cut body be told apart.
+// A body that breaks off on the way is taken up again twice at most, after 1 s and 3 s: from where
+// it broke when the server serves byte ranges of the same version (ETag or Last-Modified), from the
+// start otherwise. options.progress hears of every piece written, options.cancelled is asked
+// between pieces; both are called on the thread that called DownloadFile.
 zunor::TransferResult DownloadFile(const std::wstring& url, const std::wstring& destination,
                                    const zunor::TransferOptions& options = {});
 
@@ -21,6 +25,15 @@ zunor::TransferResult DownloadFile(const std::wstring& url, const std::wstring& 
 // is followed at once by a second and last attempt.
 zunor::TransferResult DownloadListing(const std::wstring& url, const std::wstring& folder,
                                       const std::wstring& fileName);
+
+// Fetches a small text (a listing page, SHA256SUMS) into body, with DownloadListing's rules. It passes
+// through a temporary file of its own, deleted before the call returns, so nothing stays on disk.
+zunor::TransferResult FetchText(const std::wstring& url, std::string& body);
+
+// Stops every transfer in progress and every later one: they end as Cancelled, their temporary
+// files removed and the old copies kept. Waits up to timeoutMs for those in progress to clean up;
+// true when they all did. For the end of the program: there is no way back.
+bool StopTransfers(unsigned long timeoutMs);
 
 // True when path names a file (not a folder). A file another program holds open still counts.
 bool FileExists(const std::wstring& path);

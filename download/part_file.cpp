@@ -1,5 +1,7 @@
 #include "download/part_file.h"
 
+#include "download/transfer_stop.h"
+
 namespace modSetup::detail {
 
 namespace {
@@ -17,13 +19,18 @@ PartFile::~PartFile() {
 }
 
 bool PartFile::Create(DWORD* error) {
-    file_ = zunor::AdoptFileHandle(CreateFileW(temporary_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file_)
+        return true;
+    size_ = 0;
+    // FILE_SHARE_DELETE: a stop at the end of the program may remove it while it is still open.
+    file_ = zunor::AdoptFileHandle(CreateFileW(temporary_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                               nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file_) {
         *error = GetLastError();
         return false;
     }
     created_ = true;
+    TrackTemporaryFile(temporary_);
     return true;
 }
 
@@ -37,6 +44,19 @@ bool PartFile::Write(const void* data, DWORD size, DWORD* error) {
         }
         bytes += written;
         size -= written;
+        size_ += written;
+    }
+    return true;
+}
+
+bool PartFile::Truncate(DWORD* error) {
+    size_ = 0;
+    if (!file_)
+        return true;
+    LARGE_INTEGER start{};
+    if (!SetFilePointerEx(file_.get(), start, nullptr, FILE_BEGIN) || !SetEndOfFile(file_.get())) {
+        *error = GetLastError();
+        return false;
     }
     return true;
 }
@@ -53,13 +73,16 @@ bool PartFile::Commit(DWORD* error) {
         return false;
     }
     created_ = false;
+    UntrackTemporaryFile(temporary_);
     return true;
 }
 
 void PartFile::Discard() {
     file_.reset();
-    if (created_)
+    if (created_) {
         DeleteFileW(temporary_.c_str());
+        UntrackTemporaryFile(temporary_);
+    }
     created_ = false;
 }
 

@@ -3,6 +3,7 @@
 // destination only once it is complete. Until then the destination keeps what it held.
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
 #include "system/unique_handles.h"
@@ -17,11 +18,13 @@ public:
     PartFile& operator=(const PartFile&) = delete;
 
     // Each returns false with the system's error code in *error.
-    bool Create(DWORD* error);
+    bool Create(DWORD* error); // an open file is kept as it is: a resumed transfer appends to it
     bool Write(const void* data, DWORD size, DWORD* error);
-    bool Commit(DWORD* error); // flush, close, move over the destination
+    bool Truncate(DWORD* error); // back to empty, for a transfer that starts over
+    bool Commit(DWORD* error);   // flush, close, move over the destination
 
     const std::wstring& TemporaryPath() const { return temporary_; }
+    std::uint64_t Size() const { return size_; } // bytes written since the file was created or emptied
 
 private:
     void Discard();
@@ -30,6 +33,7 @@ private:
     std::wstring temporary_;
     zunor::UniqueHandle file_;
     bool created_ = false;
+    std::uint64_t size_ = 0;
 };
 
 } // namespace modSetup::detail

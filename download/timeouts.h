@@ -10,10 +10,19 @@ inline constexpr unsigned long kConnectTimeoutMs = 15000;
 // Longest silence tolerated while waiting for the answer or the next piece of the body. A slow
 // but living transfer keeps delivering data well within 30 s; only a stalled one runs past it.
 inline constexpr unsigned long kReceiveTimeoutMs = 30000;
+// A body that brings fewer than 4 KiB in a whole minute (under 70 bytes a second, far below the
+// slowest mobile line) is given up as stalled, however steadily its bytes drip in.
+inline constexpr unsigned long kSlowWindowMs = 60000;
+inline constexpr unsigned long kSlowMinBytes = 4096;
 
 struct Timeouts {
     unsigned long connectMs = kConnectTimeoutMs;
     unsigned long receiveMs = kReceiveTimeoutMs;
+    // Pauses before the resumptions or restarts of a broken file transfer.
+    unsigned long retryDelaysMs[2] = {1000, 3000};
+    // A body that keeps trickling is never silent, so the receive limit never fires on it.
+    unsigned long slowWindowMs = kSlowWindowMs;
+    unsigned long slowMinBytes = kSlowMinBytes;
 };
 
 // The tests shorten the limits to see stalls quickly; the installer always runs with the defaults.

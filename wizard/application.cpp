@@ -9,7 +9,9 @@
 #include "wizard/console_output.h"
 #include "wizard/frm_main.h"
 #include "wizard/install_log.h"
+#include "wizard/plan_listing.h"
 #include "wizard/installation_run.h"
+#include "wizard/process_memory.h"
 #include "wizard/product_launch.h"
 #include "wizard/run_failure.h"
 #include "wizard/silent_window.h"
@@ -63,7 +65,7 @@ bool LooksUnattended(std::wstring_view arguments) {
     std::wstring upper(arguments);
     for (auto& c : upper) c = static_cast<wchar_t>(towupper(c));
     upper = L" " + upper + L" ";
-    return upper.find(L" /S ") != std::wstring::npos;
+    return upper.find(L" /S ") != std::wstring::npos || upper.find(L" /LIST ") != std::wstring::npos;
 }
 
 std::wstring Summary(const RunResult& result) {
@@ -93,6 +95,24 @@ int Unattended(const CommandLine& options, const std::wstring& server, RunLog& l
     return result.exitCode;
 }
 
+// /LIST: the plan on the console and in the log; nothing is made. Exit 0, or 3 without the listings.
+int ListOnly(const CommandLine& options, const std::wstring& server, RunLog& log, ConsoleOutput& console) {
+    const std::wstring location = options.location.value_or(texts::kDefaultLocation);
+    SilentWindow window(location, false, false, console);
+    WinNetwork network(window);
+    WinFiles files;
+    WinSystem system(QuerySystemDirectory());
+    try {
+        ListPlan(network, files, system, log, [&](std::wstring_view line) { console.Print(line); }, server, location);
+        return kExitInstalled;
+    } catch (const RunFailure& failure) {
+        std::wstring report = FailureReport(failure);
+        console.Print(report);
+        log.Write(L"failure", report);
+        return kExitRunFailed;
+    }
+}
+
 }  // namespace
 
 int RunApplication(HINSTANCE instance, int showCommand) {
@@ -116,7 +136,7 @@ int RunApplication(HINSTANCE instance, int showCommand) {
         fileLog.emplace(*options.logFile);
         if (!fileLog->ok()) {
             std::wstring message = texts::kBadValue + std::wstring(L"/LOG=") + *options.logFile;
-            if (options.silent) console.Print(message);
+            if (options.silent || options.list) console.Print(message);
             else MessageBoxW(nullptr, message.c_str(), texts::kAppTitle, MB_OK);
             return kExitBadCommandLine;
         }
@@ -126,8 +146,14 @@ int RunApplication(HINSTANCE instance, int showCommand) {
                                                                       sizeof(ZUNOR_VERSION_TEXT) - 1) +
                             L" " + std::wstring(arguments));
 
+    if (options.list) {
+        int code = ListOnly(options, server, log, console);
+        log.Write(L"exit", std::to_wstring(code));
+        return code;
+    }
     if (options.silent) {
         int code = Unattended(options, server, log, console);
+        log.Write(L"memory", PeakWorkingSetText());
         log.Write(L"exit", std::to_wstring(code));
         return code;
     }
@@ -142,6 +168,7 @@ int RunApplication(HINSTANCE instance, int showCommand) {
         if (!result.started) return;  // no location: nothing happened, the code stays
         window.SetExitCode(result.exitCode);
         log.Write(L"summary", Summary(result));
+        log.Write(L"memory", PeakWorkingSetText());
         log.Write(L"exit", std::to_wstring(result.exitCode));
         if (result.ended) ExitProcess(static_cast<UINT>(result.exitCode));
     });

@@ -130,6 +130,8 @@ CommandLineResult ParseCommandLine(std::wstring_view rest) {
         };
         if (name == L"/S") {
             if (!flag(options.silent)) return fail(texts::kBadValue + token);
+        } else if (name == L"/LIST") {
+            if (!flag(options.list)) return fail(texts::kBadValue + token);
         } else if (name == L"/NODESKTOP") {
             if (!flag(options.noDesktop)) return fail(texts::kBadValue + token);
         } else if (name == L"/NOGROUP") {

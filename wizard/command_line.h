@@ -1,6 +1,7 @@
 #pragma once
 // The installer's switches, in the style of the common Windows installers:
 //   ZunorSetup.exe [/S] [/SERVER=<origin>] [/LOG=<file>] [/NODESKTOP] [/NOGROUP] [/LAUNCH] [/D=<location>]
+//   ZunorSetup.exe /LIST [/SERVER=<origin>] [/LOG=<file>] [/D=<location>]   (the plan, nothing installed)
 // Case-insensitive. /D= comes last and takes the rest of the line, spaces included.
 #include <optional>
 #include <string>
@@ -10,6 +11,7 @@ namespace zunor {
 
 struct CommandLine {
     bool silent = false;    // /S
+    bool list = false;      // /LIST: print the plan, install nothing
     bool noDesktop = false;
     bool noGroup = false;
     bool launch = false;

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "download/modsetup.h"
 #include "system/win_error.h"
 #include "wizard/control_layout.h"
 #include "wizard/controls.h"
@@ -115,7 +116,9 @@ void frmMain::OnCommand2Click() {
     int length = GetWindowTextLengthW(Control(IDC_COMMAND2));
     std::wstring caption(static_cast<size_t>(length) + 1, L'\0');
     caption.resize(static_cast<size_t>(GetWindowTextW(Control(IDC_COMMAND2), caption.data(), length + 1)));
-    if (caption == texts::kFinish && IsTicked(IDC_CHECK4))
+    const bool start = caption == texts::kFinish && IsTicked(IDC_CHECK4);
+    StopTransfers(); // a half-fetched file must not be started, nor left behind
+    if (start)
         StartProduct();
     EndProgram();
 }
@@ -141,7 +144,15 @@ void frmMain::OnClose() {
 }
 
 void frmMain::EndProgram() {
+    StopTransfers();
     ExitProcess(static_cast<UINT>(exitCode_));
+}
+
+// A transfer in progress when the user leaves is broken off; its temporary file goes, the old copy
+// stays. The program ends within a second, whatever the server does.
+void frmMain::StopTransfers() {
+    constexpr unsigned long kStopWaitMs = 900;
+    modSetup::StopTransfers(kStopWaitMs);
 }
 
 void frmMain::StartProduct() {

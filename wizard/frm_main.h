@@ -68,6 +68,7 @@ private:
     void OnCommand3Click();
     void OnClose();
     [[noreturn]] void EndProgram();
+    void StopTransfers();
     void StartProduct();
 
     // Keyboard (frm_main_keyboard.cpp): the table's tab order, Enter and Space on buttons.

@@ -6,6 +6,7 @@
 #include "wizard/run_failure.h"
 #include "wizard/texts.h"
 #include "wizard/transfer_log.h"
+#include "wizard/transfer_progress.h"
 #include "wizard/utf8_text.h"
 
 namespace zunor {
@@ -15,6 +16,7 @@ namespace {
 constexpr wchar_t kLogFolder[] = L"folder";
 constexpr wchar_t kLogListing[] = L"listing";
 constexpr wchar_t kLogBadName[] = L"bad name";
+constexpr wchar_t kLogChecksums[] = L"checksums";
 constexpr wchar_t kLogFile[] = L"file";
 constexpr wchar_t kLogKept[] = L"kept";
 constexpr wchar_t kLogRegister[] = L"register";
@@ -22,9 +24,7 @@ constexpr wchar_t kLogSetting[] = L"setting";
 constexpr wchar_t kLogLayer[] = L"layer";
 constexpr wchar_t kLogShortcut[] = L"shortcut";
 constexpr wchar_t kLogReport[] = L"report";
-
-// ERROR_FILE_NOT_FOUND: the number a listing gets when nothing better says why its file is missing.
-constexpr int kFileNotFound = 2;
+constexpr wchar_t kLogProgress[] = L"progress";
 
 std::size_t Index(ListingKind kind) {
     return static_cast<std::size_t>(kind);
@@ -32,16 +32,6 @@ std::size_t Index(ListingKind kind) {
 
 const wchar_t* Result(bool ok) {
     return ok ? L"ok" : L"failed";
-}
-
-int ListingFailureNumber(const TransferResult& fetched) {
-    if (fetched.ok()) {
-        return kFileNotFound;
-    }
-    if (fetched.systemError != 0) {
-        return static_cast<int>(fetched.systemError);
-    }
-    return fetched.status != 0 ? fetched.status : kFileNotFound;
 }
 
 } // namespace
@@ -69,15 +59,18 @@ RunOutcome InstallationRun::Execute() {
     FetchListing(ListingKind::Template);
     ShowProgress();
 
-    const Names program = ReadListing(ListingKind::Program);
-    const Names support = ReadListing(ListingKind::Support);
-    const Names templates = ReadListing(ListingKind::Template);
+    ReadListing(ListingKind::Program);
+    ReadListing(ListingKind::Support);
+    ReadListing(ListingKind::Template);
+    for (const ListingKind kind : kRetrievalOrder) {
+        LoadChecksums(kind);
+    }
 
-    RetrieveList(ListingKind::Program, program);
-    RetrieveList(ListingKind::Template, templates);
+    RetrieveList(ListingKind::Program);
+    RetrieveList(ListingKind::Template);
     window_.SetStatus(texts::kFinishing);
     window_.ProcessPendingMessages();
-    RetrieveList(ListingKind::Support, support);
+    RetrieveList(ListingKind::Support);
 
     WriteSettings();
     MarkProductExecutables();
@@ -132,120 +125,152 @@ void InstallationRun::ShowProgress() {
 }
 
 // A listing whose download failed is still read from the copy an earlier run left.
-InstallationRun::Names InstallationRun::ReadListing(ListingKind kind) {
+void InstallationRun::ReadListing(ListingKind kind) {
     const std::wstring path = ProgramFolderWithSlash(Location()) + ListingFileName(kind);
     const std::optional<std::string> page = files_.ReadFile(path);
     const TransferResult& fetched = listingFetches_[Index(kind)];
     if (!page) {
         log_.Write(kLogListing, path + L": absent");
-        throw RunFailure{ListingFailureNumber(fetched), texts::kListingFailed,
-                         texts::kContextUrl + ListingUrl(serverBase_, kind)};
+        throw ListingUnavailable(ListingUrl(serverBase_, kind), fetched);
     }
     if (!fetched.ok()) {
         Fail(FailureKind::NotDownloaded, ListingFileName(kind), ReasonText(fetched));
     }
-    const std::vector<std::string> rawNames = ParseListing(*page, kind);
-    log_.Write(kLogListing, path + L": " + std::to_wstring(rawNames.size()) + L" names");
-    return AcceptNames(rawNames);
-}
-
-InstallationRun::Names InstallationRun::AcceptNames(const std::vector<std::string>& rawNames) {
-    Names accepted;
-    accepted.reserve(rawNames.size());
-    for (const std::string& raw : rawNames) {
-        std::wstring why;
-        if (auto name = DecodeListedName(raw, &why)) {
-            accepted.push_back(std::move(*name));
-        } else {
-            log_.Write(kLogBadName, DisplayText(raw) + L": " + why);
-            Fail(FailureKind::BadName, DisplayText(raw));
+    FolderPlan& folder = plan_[kind] = PlanFolder(kind, *page, serverBase_);
+    log_.Write(kLogListing, path + L": " + std::to_wstring(folder.linkedNames) + L" names");
+    // The product's own folder is never empty: a page there without a single link is an error page
+    // sent with status 200 (a proxy's, a full server's), and would otherwise pass for a finished install.
+    if (kind == ListingKind::Program && page->find("href=") == std::string::npos) {
+        throw ListingUnavailable(ListingUrl(serverBase_, kind), fetched);
+    }
+    for (const PlanEntry& entry : folder.entries) {
+        if (entry.action == PlanAction::Skip) {
+            log_.Write(kLogBadName, DisplayText(entry.raw) + L": " + entry.why);
+            failures_.push_back(entry.failure);
         }
     }
-    return accepted;
 }
 
-void InstallationRun::RetrieveList(ListingKind kind, const Names& names) {
-    const double count = static_cast<double>(names.size());
-    for (std::size_t i = 0; i < names.size(); ++i) {
+// The folder's SHA256SUMS is read into memory before any of its files is fetched.
+void InstallationRun::LoadChecksums(ListingKind kind) {
+    const ChecksumLoad load =
+        zunor::LoadChecksums(plan_[kind], [this](const std::wstring& url, std::string& body) {
+            network_.PurgeUrlCache(url);
+            return network_.FetchText(url, body);
+        });
+    if (!load.listed) {
+        return;
+    }
+    log_.Write(kLogChecksums, DescribeTransfer(plan_[kind].Checksums()->url, L"-", load.fetched));
+    for (const FailedItem& item : load.failures) {
+        log_.Write(kLogChecksums, FormatItem(item));
+        failures_.push_back(item);
+    }
+}
+
+void InstallationRun::RetrieveList(ListingKind kind) {
+    const std::vector<const PlanEntry*> files = plan_[kind].Files();
+    const double count = static_cast<double>(files.size());
+    // The support components are fetched under "Dovrsavanje instalacije", the rest under "Preuzimanje".
+    fileStatus_ = kind == ListingKind::Support ? texts::kFinishing : texts::kDownloading;
+    fileCount_ = files.size();
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        fileIndex_ = i;
         switch (kind) {
         case ListingKind::Program:
-            RetrieveProgramFile(names[i]);
+            RetrieveProgramFile(*files[i]);
             break;
         case ListingKind::Template:
-            RetrieveTemplateFile(names[i]);
+            RetrieveTemplateFile(*files[i]);
             break;
         case ListingKind::Support:
-            RetrieveSupportFile(names[i]);
+            RetrieveSupportFile(*files[i]);
             break;
         }
         window_.SetProgress((static_cast<double>(i) + 1.0) / count); // full after the last file
     }
 }
 
-void InstallationRun::RetrieveProgramFile(const ListedName& name) {
-    const std::wstring folder = ProgramFolderWithSlash(Location());
-    const std::wstring destination = folder + name.fileName;
-    if (!InsideFolder(folder, destination, name)) {
+void InstallationRun::RetrieveProgramFile(const PlanEntry& entry) {
+    const Placement place = PlaceOf(entry, Location(), {});
+    if (!InsideFolder(place, entry)) {
         return;
     }
-    const std::wstring url = FileUrl(serverBase_, ListingKind::Program, name.urlName);
-    network_.PurgeUrlCache(url);
-    // The user's data lives in the database: a reinstallation never replaces it.
-    if (IsDatabaseName(name.fileName) && files_.FileExists(destination)) {
-        log_.Write(kLogKept, destination);
+    network_.PurgeUrlCache(entry.url);
+    if (entry.action == PlanAction::KeepIfPresent && files_.FileExists(place.path)) {
+        log_.Write(kLogKept, place.path);
         return;
     }
-    Download(url, destination, name);
+    Download(entry, place.path);
 }
 
-void InstallationRun::RetrieveTemplateFile(const ListedName& name) {
-    const std::wstring folder = TemplateFolderWithSlash(Location());
-    const std::wstring destination = folder + name.fileName;
-    if (!InsideFolder(folder, destination, name)) {
+void InstallationRun::RetrieveTemplateFile(const PlanEntry& entry) {
+    const Placement place = PlaceOf(entry, Location(), {});
+    if (!InsideFolder(place, entry)) {
         return;
     }
-    const std::wstring url = FileUrl(serverBase_, ListingKind::Template, name.urlName);
-    network_.PurgeUrlCache(url);
-    Download(url, destination, name);
+    network_.PurgeUrlCache(entry.url);
+    Download(entry, place.path);
 }
 
 // A component whose download failed is registered from the copy already there, if there is one.
-void InstallationRun::RetrieveSupportFile(const ListedName& name) {
-    const std::wstring folder = system_.SystemDir();
-    const std::wstring destination = folder + L"\\" + name.fileName;
-    if (!InsideFolder(folder, destination, name)) {
+void InstallationRun::RetrieveSupportFile(const PlanEntry& entry) {
+    const Placement place = PlaceOf(entry, {}, system_.SystemDir());
+    if (!InsideFolder(place, entry)) {
         return;
     }
-    const std::wstring url = FileUrl(serverBase_, ListingKind::Support, name.urlName);
-    network_.PurgeUrlCache(url);
-    if (!Download(url, destination, name) && !files_.FileExists(destination)) {
+    network_.PurgeUrlCache(entry.url);
+    if (!Download(entry, place.path) && !files_.FileExists(place.path)) {
         return;
     }
-    const bool registered = system_.RegisterComponent(destination);
-    log_.Write(kLogRegister, destination + L": " + Result(registered));
+    const bool registered = system_.RegisterComponent(place.path);
+    log_.Write(kLogRegister, place.path + L": " + Result(registered));
     if (!registered) {
-        Fail(FailureKind::NotRegistered, name.fileName);
+        Fail(FailureKind::NotRegistered, entry.fileName);
     }
 }
 
-bool InstallationRun::InsideFolder(const std::wstring& folder, const std::wstring& path,
-                                   const ListedName& name) {
-    if (files_.IsInside(folder, path)) {
+bool InstallationRun::InsideFolder(const Placement& place, const PlanEntry& entry) {
+    if (files_.IsInside(place.folder, place.path)) {
         return true;
     }
-    log_.Write(kLogBadName, DisplayText(name.raw) + L": " + texts::kRefusedOutsideFolder);
-    Fail(FailureKind::BadName, DisplayText(name.raw));
+    log_.Write(kLogBadName, DisplayText(entry.raw) + L": " + texts::kRefusedOutsideFolder);
+    Fail(FailureKind::BadName, DisplayText(entry.raw));
     return false;
 }
 
-bool InstallationRun::Download(const std::wstring& url, const std::wstring& destination,
-                               const ListedName& name) {
-    const TransferResult result = network_.DownloadFile(url, destination, TransferOptions{});
-    log_.Write(kLogFile, DescribeTransfer(url, destination, result));
+bool InstallationRun::Download(const PlanEntry& entry, const std::wstring& destination) {
+    TransferOptions options;
+    options.expectedSha256 = entry.sha256;
+    FileProgress shown;
+    options.progress = [&](std::uint64_t received, std::uint64_t total) { ShowTransfer(entry, received, total, shown); };
+    const TransferResult result = network_.DownloadFile(entry.url, destination, options);
+    if (shown.named) {
+        window_.SetStatus(fileStatus_); // the file's name goes with it
+    }
+    log_.Write(kLogFile, DescribeTransfer(entry.url, destination, result));
     if (!result.ok()) {
-        Fail(FailureKind::NotDownloaded, name.fileName, ReasonText(result));
+        Fail(FailureKind::NotDownloaded, entry.fileName, ReasonText(result));
     }
     return result.ok();
+}
+
+// Only writes to the window: the run reads its controls between steps, never from here.
+void InstallationRun::ShowTransfer(const PlanEntry& entry, std::uint64_t received, std::uint64_t total,
+                                   FileProgress& shown) {
+    window_.SetProgress(FillFraction(fileIndex_, fileCount_, received, total));
+    if (total <= kLargeFileBytes) {
+        return;
+    }
+    window_.SetStatus(TransferStatus(fileStatus_, entry.fileName, received, total));
+    shown.named = true;
+    // Every tenth gets its line, also those passed between two reports.
+    const int reached = NewTenth(received, total, shown.loggedTenth).value_or(shown.loggedTenth);
+    for (int tenth = shown.loggedTenth + 1; tenth <= reached; ++tenth) {
+        log_.Write(kLogProgress, entry.fileName + L": " + std::to_wstring(tenth * 10) + L"% (" +
+                                     MegabytesOf(total / 10 * static_cast<std::uint64_t>(tenth), total) + L")");
+    }
+    shown.loggedTenth = reached;
 }
 
 void InstallationRun::WriteSettings() {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "wizard/listed_name.h"
+#include "wizard/install_plan.h"
 #include "wizard/listing_parser.h"
 #include "wizard/run_ports.h"
 #include "wizard/run_report.h"
@@ -27,20 +27,23 @@ public:
     RunOutcome Execute();
 
 private:
-    using Names = std::vector<ListedName>;
-
     std::wstring Location();
     void CreateFolders();
     void FetchListing(ListingKind kind);
     void ShowProgress();
-    Names ReadListing(ListingKind kind);
-    Names AcceptNames(const std::vector<std::string>& rawNames);
-    void RetrieveList(ListingKind kind, const Names& names);
-    void RetrieveProgramFile(const ListedName& name);
-    void RetrieveTemplateFile(const ListedName& name);
-    void RetrieveSupportFile(const ListedName& name);
-    bool InsideFolder(const std::wstring& folder, const std::wstring& path, const ListedName& name);
-    bool Download(const std::wstring& url, const std::wstring& destination, const ListedName& name);
+    void ReadListing(ListingKind kind);
+    void LoadChecksums(ListingKind kind);
+    void RetrieveList(ListingKind kind);
+    void RetrieveProgramFile(const PlanEntry& entry);
+    void RetrieveTemplateFile(const PlanEntry& entry);
+    void RetrieveSupportFile(const PlanEntry& entry);
+    bool InsideFolder(const Placement& place, const PlanEntry& entry);
+    bool Download(const PlanEntry& entry, const std::wstring& destination);
+    struct FileProgress {
+        bool named = false;  // the status line names the file
+        int loggedTenth = 0; // the last tenth written to the log
+    };
+    void ShowTransfer(const PlanEntry& entry, std::uint64_t received, std::uint64_t total, FileProgress& shown);
     void WriteSettings();
     void MarkProductExecutables();
     void MakeDesktopShortcut();
@@ -59,7 +62,12 @@ private:
     RunLog& log_;
     std::wstring serverBase_;
     std::array<TransferResult, 3> listingFetches_{}; // by ListingKind
+    InstallPlan plan_;
     std::vector<FailedItem> failures_;
+    // The file being fetched: its place in its list, and the status line it is shown under.
+    std::size_t fileIndex_ = 0;
+    std::size_t fileCount_ = 0;
+    const wchar_t* fileStatus_ = L"";
 };
 
 } // namespace zunor

@@ -7,11 +7,6 @@ constexpr std::string_view kHref = "href=";
 // The ">" closing a link may lie at most this many characters after the "h" of "href=".
 constexpr std::size_t kCloseWindow = 100;
 
-// Archives of the whole product that sit in the server's program folder but are not installed.
-bool IsExcludedArchive(std::string_view name) {
-    return name == "SETUP_ZUNOR.rar" || name == "Zunor2021VK.rar";
-}
-
 bool Accepts(std::string_view name, ListingKind kind) {
     if (name.empty()) {
         return false; // an empty target names no file
@@ -24,22 +19,24 @@ bool Accepts(std::string_view name, ListingKind kind) {
 
 } // namespace
 
+bool IsExcludedArchive(std::string_view name) {
+    return name == "SETUP_ZUNOR.rar" || name == "Zunor2021VK.rar";
+}
+
 std::vector<std::string_view> LinesToScan(std::string_view page) {
-    // The line end closing the page does not start another line.
-    if (page.ends_with("\r\n")) {
-        page.remove_suffix(2);
-    } else if (page.ends_with('\r')) {
-        page.remove_suffix(1);
+    std::vector<std::string_view> lines;
+    while (!page.empty()) {
+        const std::size_t end = page.find_first_of("\r\n");
+        if (end == std::string_view::npos) {
+            lines.push_back(page);
+            break;
+        }
+        lines.push_back(page.substr(0, end));
+        // CR LF is one line end
+        const std::size_t next = page.compare(end, 2, "\r\n") == 0 ? end + 2 : end + 1;
+        page.remove_prefix(next);
     }
-    const std::size_t lastCr = page.rfind('\r');
-    if (lastCr == std::string_view::npos) {
-        return {page};
-    }
-    std::size_t start = lastCr + 1;
-    if (start < page.size() && page[start] == '\n') {
-        ++start; // CR LF is one line end
-    }
-    return {page.substr(start)};
+    return lines;
 }
 
 void ScanLine(std::string_view line, ListingKind kind, std::vector<std::string>& names) {

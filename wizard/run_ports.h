@@ -37,6 +37,9 @@ public:
                                         const TransferOptions& options) = 0;
     virtual TransferResult DownloadListing(const std::wstring& url, const std::wstring& folder,
                                            const std::wstring& fileName) = 0;
+    // Fetches a small text (a listing page, SHA256SUMS) into memory, retried like a listing; nothing of
+    // it is left on disk. body holds it when the result is ok.
+    virtual TransferResult FetchText(const std::wstring& url, std::string& body) = 0;
 };
 
 // The local file system.

@@ -19,6 +19,8 @@ const wchar_t* Prefix(FailureKind kind) {
         return texts::kItemLayer;
     case FailureKind::Shortcut:
         return texts::kItemShortcut;
+    case FailureKind::BadSumsLine:
+        return texts::kItemBadSumsLine;
     }
     return texts::kItemNotDownloaded;
 }

@@ -12,6 +12,7 @@ enum class FailureKind {
     Setting,       // path of config.ini
     Layer,         // value name
     Shortcut,      // path of the .lnk
+    BadSumsLine,   // SHA256SUMS address, red <N> (a line that names no file)
 };
 
 struct FailedItem {

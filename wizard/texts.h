@@ -24,6 +24,11 @@ inline constexpr wchar_t kNoLocation[] = L"Odredite lokaciju za instalaciju prog
 inline constexpr wchar_t kDownloading[] = L"Preuzimanje potrebnih datoteka";
 inline constexpr wchar_t kFinishing[] = L"Dovr\u0161avanje instalacije";
 inline constexpr wchar_t kSuccess[] = L"Instalacija programa je uspjesno zavrsena.";
+// A large file on the status line: "<status> - <name> (x od y MB)".
+inline constexpr wchar_t kProgressNameSeparator[] = L" - ";
+inline constexpr wchar_t kProgressOf[] = L" od ";
+inline constexpr wchar_t kProgressUnit[] = L" MB";
+inline constexpr wchar_t kDecimalComma[] = L",";
 
 // Incomplete installation report.
 inline constexpr wchar_t kIncompleteHeader[] = L"Instalacija programa nije u potpunosti zavrsena.\r\nSledece stavke nisu uspele:";
@@ -68,11 +73,31 @@ inline constexpr wchar_t kSummaryIncompletePrefix[] = L"Instalacija nije u potpu
 inline constexpr wchar_t kSummaryIncompleteSuffix[] = L" stavki).";
 inline constexpr wchar_t kSummaryFailed[] = L"Instalacija nije uspela.";
 
+// SHA256SUMS: why a file it concerns is not installed, and its line of its own.
+inline constexpr wchar_t kReasonBadSumsLine[] = L"neispravan red u SHA256SUMS";
+inline constexpr wchar_t kReasonNotListed[] = L"navedena u SHA256SUMS, a nema je na serveru";
+inline constexpr wchar_t kReasonNoSums[] = L"SHA256SUMS nije preuzet, provera nije moguca";
+inline constexpr wchar_t kItemBadSumsLine[] = L"Neispravan red u SHA256SUMS: ";  // <url>, red <N>
+inline constexpr wchar_t kSumsLineNumber[] = L", red ";
+
+// /LIST: one line per file (address, destination, action), then the totals.
+inline constexpr wchar_t kPlanDownload[] = L"preuzima se";
+inline constexpr wchar_t kPlanDownloadChecked[] = L"preuzima se, uz proveru SHA-256";
+inline constexpr wchar_t kPlanKeep[] = L"zadrzava se postojeca datoteka";
+inline constexpr wchar_t kPlanChecksums[] = L"cita se SHA256SUMS, ne instalira se";
+inline constexpr wchar_t kPlanSkipPrefix[] = L"preskace se: ";
+inline constexpr wchar_t kPlanNoDestination[] = L"-";
+inline constexpr wchar_t kPlanTotalsPrefix[] = L"Ukupno: ";
+inline constexpr wchar_t kPlanTotalsDownload[] = L" za preuzimanje, ";
+inline constexpr wchar_t kPlanTotalsKeep[] = L" zadrzano, ";
+inline constexpr wchar_t kPlanTotalsSkip[] = L" preskoceno.";
+
 // Names on disk and on the server.
 inline constexpr wchar_t kProgramFolder[] = L"zunor2021";
 inline constexpr wchar_t kProductExe[] = L"Zunor2021VK.exe";
 inline constexpr wchar_t kUpdaterExe[] = L"updater.exe";
 inline constexpr wchar_t kDatabase[] = L"firme.mdb";
+inline constexpr wchar_t kChecksumsFile[] = L"SHA256SUMS";  // never installed
 inline constexpr wchar_t kSettingsFile[] = L"config.ini";
 inline constexpr wchar_t kSettingsSection[] = L"Zunor";
 inline constexpr wchar_t kSettingsKey[] = L"PROGRAM_BAZE_FASCIKLA";

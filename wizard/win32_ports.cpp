@@ -13,6 +13,7 @@
 #include "system/setings.h"
 #include "system/shortcut.h"
 #include "system/unique_handles.h"
+#include "wizard/background_transfer.h"
 
 namespace zunor {
 
@@ -20,14 +21,23 @@ void WinNetwork::PurgeUrlCache(const std::wstring& url) {
     modSetup::PurgeUrlCache(url, [this] { window_.ProcessPendingMessages(); });
 }
 
+// Transfers run beside the window, which stays alive meanwhile.
 TransferResult WinNetwork::DownloadFile(const std::wstring& url, const std::wstring& destination,
                                        const TransferOptions& options) {
-    return modSetup::DownloadFile(url, destination, options);
+    return RunInBackground(
+        [url, destination](const TransferOptions& own) { return modSetup::DownloadFile(url, destination, own); },
+        options, [this] { window_.ProcessPendingMessages(); });
 }
 
 TransferResult WinNetwork::DownloadListing(const std::wstring& url, const std::wstring& folder,
                                            const std::wstring& fileName) {
-    return modSetup::DownloadListing(url, folder, fileName);
+    return RunInBackground(
+        [url, folder, fileName](const TransferOptions&) { return modSetup::DownloadListing(url, folder, fileName); },
+        TransferOptions{}, [this] { window_.ProcessPendingMessages(); });
+}
+
+TransferResult WinNetwork::FetchText(const std::wstring& url, std::string& body) {
+    return modSetup::FetchText(url, body);
 }
 
 bool WinFiles::PathExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }

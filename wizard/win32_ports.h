@@ -14,6 +14,7 @@ public:
                                 const TransferOptions& options) override;
     TransferResult DownloadListing(const std::wstring& url, const std::wstring& folder,
                                    const std::wstring& fileName) override;
+    TransferResult FetchText(const std::wstring& url, std::string& body) override;
 
 private:
     RunWindow& window_;

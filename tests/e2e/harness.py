@@ -240,6 +240,14 @@ class UiDriver:
         """(left, top, right, bottom) in the main window's client coordinates; 0 is the client area."""
         return tuple(int(v) for v in self.command(f"rect {control_id}").split())
 
+    def responds(self, control_id, timeout_ms):
+        """(answered, milliseconds): whether the window's thread handled WM_GETTEXT within timeout_ms."""
+        answered, took = self.command(f"respond {control_id} {timeout_ms}").split()
+        return answered == "1", int(took)
+
+    def width(self, control_id):
+        return int(self.command(f"width {control_id}"))
+
     def client_size(self, control_id):
         return tuple(int(v) for v in self.command(f"client {control_id}").split())
 

@@ -107,9 +107,13 @@ def sample_root(sub=""):
     return os.path.join(root, sub) if sub else root
 
 
+CHECKSUMS = "SHA256SUMS"
+
+
 def sample_files(sub=""):
+    """The files of a sample folder that an installation places (SHA256SUMS is only read)."""
     folder = sample_root(sub)
-    return sorted(n for n in os.listdir(folder) if os.path.isfile(os.path.join(folder, n)))
+    return sorted(n for n in os.listdir(folder) if os.path.isfile(os.path.join(folder, n)) and n != CHECKSUMS)
 
 
 class Apache:

@@ -1,6 +1,7 @@
 // libFuzzer target: any page through the listing scan and any name through the name rules. Whatever
 // the server sends, a name that is let through must be one plain file name in one folder, and its
-// URL form must be one ASCII path segment that names the same file.
+// URL form must be one ASCII path segment that names the same file. The page is also read as a
+// SHA256SUMS file.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -11,6 +12,7 @@
 
 #include "wizard/listed_name.h"
 #include "wizard/listing_parser.h"
+#include "wizard/sha256_sums.h"
 #include "wizard/utf8_text.h"
 
 namespace {
@@ -96,7 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const std::string& name : support) {
         Check(!name.empty() && name.size() <= 93);
         Check(name.front() != '?' && name.front() != '/' && name.back() != '/');
-        Check(name.find('\r') == std::string::npos);
+        Check(name.find('\r') == std::string::npos && name.find('\n') == std::string::npos);
         Check(page.find(name) != std::string_view::npos);
         if (name != "SETUP_ZUNOR.rar" && name != "Zunor2021VK.rar") {
             withoutArchives.push_back(name);
@@ -105,6 +107,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     Check(program == withoutArchives);
 
+    // Every line is scanned on its own: the page gives what its lines give one by one, in order.
+    // The lines are cut here apart from the program's own splitting.
+    std::vector<std::string> byLine;
+    std::size_t lineStart = 0;
+    for (std::size_t i = 0; i <= page.size(); ++i) {
+        if (i == page.size() || page[i] == '\r' || page[i] == '\n') {
+            const auto names = zunor::ParseListing(page.substr(lineStart, i - lineStart), zunor::ListingKind::Support);
+            byLine.insert(byLine.end(), names.begin(), names.end());
+            if (i + 1 < page.size() && page[i] == '\r' && page[i + 1] == '\n') {
+                ++i;
+            }
+            lineStart = i + 1;
+        }
+    }
+    Check(byLine == support);
+
     // The name rules on their own, beyond what a link can hold: every quoted or line-bounded piece.
     std::size_t start = 0;
     for (std::size_t i = 0; i <= page.size(); ++i) {
@@ -112,6 +130,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             CheckName(page.substr(start, std::min<std::size_t>(i - start, 200)));
             start = i + 1;
         }
+    }
+    // The same bytes as a SHA256SUMS file: names stay within their line, and no name is both vouched
+    // for and reported bad.
+    const zunor::Sha256Sums sums = zunor::ParseSha256Sums(page);
+    for (const auto& [name, digest] : sums.digests) {
+        Check(!name.empty() && name.find_first_of("\r\n") == std::string::npos);
+    }
+    for (const zunor::BadSumsLine& bad : sums.badLines) {
+        Check(bad.lineNumber > 0 && bad.name.find_first_of("\r\n") == std::string::npos);
+        Check(!sums.digests.contains(bad.name));
     }
     (void)zunor::DisplayText(page);
     return 0;

@@ -46,6 +46,21 @@ TEST(CommandLine, LocationTakesTheRestOfTheLineWithSpacesAndFinalBackslash) {
     EXPECT_EQ(*r.options->location, L"C:\\a /S");
 }
 
+TEST(CommandLine, ListTakesTheServerLocationAndLog) {
+    auto r = ParseCommandLine(L"/list /SERVER=https://localhost:18443 /LOG=C:\\p.log /D=C:\\Moji programi\\");
+    ASSERT_TRUE(r.options);
+    EXPECT_TRUE(r.options->list);
+    EXPECT_FALSE(r.options->silent);
+    EXPECT_EQ(*r.options->server, L"https://localhost:18443");
+    EXPECT_EQ(*r.options->logFile, L"C:\\p.log");
+    EXPECT_EQ(*r.options->location, L"C:\\Moji programi\\");
+    EXPECT_FALSE(ParseCommandLine(L"/S").options->list);
+    r = ParseCommandLine(L"/LIST=1");
+    EXPECT_FALSE(r.options);
+    EXPECT_EQ(r.error, L"Neispravna vrednost: /LIST=1");
+    EXPECT_EQ(ParseCommandLine(L"/LISTA").error, L"Nepoznat prekidac: /LISTA");
+}
+
 TEST(CommandLine, QuotedValuesKeepTheirSpaces) {
     auto r = ParseCommandLine(L"/LOG=\"C:\\moj log\\setup.log\" /S");
     ASSERT_TRUE(r.options);

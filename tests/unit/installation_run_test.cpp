@@ -256,6 +256,65 @@ TEST_F(RunTest, ProgressIsFullAfterTheLastFileAndEmptyListsMakeNoCalls) {
     EXPECT_TRUE(rec.Starting(L"register").empty());
 }
 
+TEST_F(RunTest, FillMovesInsideAFileAndTheStatusNamesLargeOnes) {
+    constexpr std::uint64_t kMiB = 1024 * 1024;
+    ServeAll({"a.exe", "big.cab", "c.exe", "d.exe"}, {}, {"s.dll"});
+    // Small file: fill only. Large file: fill, name and megabytes. Unknown length: f stays 0.
+    net.progress[L"https://srv/zunor/a.exe"] = {{0, 1000}, {500, 1000}};
+    net.progress[L"https://srv/zunor/big.cab"] = {{0, 4 * kMiB}, {kMiB, 4 * kMiB}, {4 * kMiB, 4 * kMiB}};
+    net.progress[L"https://srv/zunor/c.exe"] = {{7000, 0}};
+    net.progress[L"https://srv/zunor/SUPORT/s.dll"] = {{3 * kMiB, 6 * kMiB}};
+    Run();
+    EXPECT_EQ(rec.Starting(L"progress"),
+              (std::vector<std::wstring>{L"progress 0", L"progress 0.125", L"progress 0.25",             // a.exe
+                                         L"progress 0.25", L"progress 0.3125", L"progress 0.5", L"progress 0.5", // big
+                                         L"progress 0.5", L"progress 0.75",                               // c.exe
+                                         L"progress 1",                                                   // d.exe
+                                         L"progress 0.5", L"progress 1"}));                               // s.dll
+    const std::wstring downloading = texts::kDownloading;
+    const std::wstring finishing = texts::kFinishing;
+    std::vector<std::wstring> captions;
+    for (const auto& call : rec.Starting(L"status ")) {
+        if (call != L"status shown" && call != L"status hidden") {
+            captions.push_back(call);
+        }
+    }
+    EXPECT_EQ(captions,
+              (std::vector<std::wstring>{L"status " + downloading,
+                                         L"status " + downloading + L" - big.cab (0,0 od 4,0 MB)",
+                                         L"status " + downloading + L" - big.cab (1,0 od 4,0 MB)",
+                                         L"status " + downloading + L" - big.cab (4,0 od 4,0 MB)",
+                                         L"status " + downloading, // the name goes with the file
+                                         L"status " + finishing,
+                                         L"status " + finishing + L" - s.dll (3,0 od 6,0 MB)",
+                                         L"status " + finishing}));
+}
+
+TEST_F(RunTest, LargeFileIsLoggedEveryTenth) {
+    constexpr std::uint64_t kTotal = 10 * 1024 * 1024;
+    ServeAll({"big.cab", "small.exe"}, {}, {});
+    // Reports come when they come: one may pass several tenths at once.
+    auto& steps = net.progress[L"https://srv/zunor/big.cab"];
+    steps.emplace_back(kTotal / 100 * 35, kTotal);
+    for (std::uint64_t received = kTotal / 100 * 35; received < kTotal; received += 64 * 1024) {
+        steps.emplace_back(received, kTotal);
+    }
+    steps.emplace_back(kTotal, kTotal);
+    net.progress[L"https://srv/zunor/small.exe"] = {{0, 1024 * 1024}, {1024 * 1024, 1024 * 1024}};
+    Run();
+    std::vector<std::wstring> tenths;
+    for (const auto& line : log.lines) {
+        if (line.starts_with(L"progress: ")) {
+            tenths.push_back(line.substr(10));
+        }
+    }
+    ASSERT_EQ(tenths.size(), 10u); // a file of exactly 1 MiB is not large
+    EXPECT_EQ(tenths.front(), L"big.cab: 10% (1,0 od 10,0 MB)");
+    EXPECT_EQ(tenths[1], L"big.cab: 20% (2,0 od 10,0 MB)");
+    EXPECT_EQ(tenths[4], L"big.cab: 50% (5,0 od 10,0 MB)");
+    EXPECT_EQ(tenths.back(), L"big.cab: 100% (10,0 od 10,0 MB)");
+}
+
 TEST_F(RunTest, FailedDownloadIsAnItemAndTheRunGoesOn) {
     ServeAll({"a.exe", "b.exe"}, {}, {});
     net.failures[L"https://srv/zunor/a.exe"] = HttpFailure(404);

@@ -79,24 +79,40 @@ TEST(ListingParser, CloseMustBeWithinAHundredCharactersOfTheLink) {
     EXPECT_EQ(Program("<a href=\"" + name94 + "\"><a href=\"next\">"), Names{"next"});
 }
 
-TEST(ListingParser, OnlyTheLastLineIsScanned) {
+TEST(ListingParser, LinesEndAtCrLfOrCrLf) {
+    using Lines = std::vector<std::string_view>;
+    EXPECT_EQ(LinesToScan("a\nb\rc\r\nd"), (Lines{"a", "b", "c", "d"}));
+    EXPECT_EQ(LinesToScan("a\r\n"), Lines{"a"}); // the closing line end adds no line
+    EXPECT_EQ(LinesToScan("a\n\r\nb"), (Lines{"a", "", "b"}));
+    EXPECT_EQ(LinesToScan("a\r\rb"), (Lines{"a", "", "b"}));
+    EXPECT_EQ(LinesToScan("\n\r"), (Lines{"", ""}));
+    EXPECT_EQ(LinesToScan(""), Lines{});
+}
+
+TEST(ListingParser, EveryLineIsScanned) {
     const struct {
         const char* page;
         Names names;
     } cases[] = {
-        {"<a href=\"a\">\n<a href=\"b\">\n", {"a", "b"}}, // LF does not end a line
-        {"<a href=\"a\">\r<a href=\"b\">", {"b"}},
-        {"<a href=\"a\">\r\n<a href=\"b\">\r\n", {"b"}}, // the closing line end adds no line
-        {"<a href=\"a\">\r<a href=\"b\">\r", {"b"}},
-        {"<a href=\"a\">\r\n<a href=\"b\">\r\nno link\r\n", {}},
-        {"<a href=\"a\">\r\r", {}}, // an empty last line
-        {"<a href=\"a\">\r\n\n<a href=\"b\">", {"b"}},
-        {"<a href=\"a\r\">", {}}, // a line end inside a link cuts it
+        {"<a href=\"a\">\n<a href=\"b\">\n", {"a", "b"}},
+        {"<a href=\"a\">\r<a href=\"b\">", {"a", "b"}},
+        {"<a href=\"a\">\r\n<a href=\"b\">\r\n", {"a", "b"}},
+        {"<a href=\"a\">\r\n<a href=\"b\">\r\nno link\r\n</html>", {"a", "b"}},
+        {"<a href=\"a\">\r\r", {"a"}},
+        {"<a href=\"a\">\r\n\n<a href=\"b\"><a href=\"c\">", {"a", "b", "c"}},
+        {"<a href=\"a\r\">", {}}, // a link never spans lines
+        {"<a href=\"a\n\">", {}},
+        {"<a href=\"a\">x\r\n\">", {"a"}},
         {"\r\n", {}},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Program(c.page), c.names) << testing::PrintToString(std::string(c.page));
     }
+}
+
+TEST(ListingParser, CloseBeyondTheLineEndIsNotSought) {
+    // The ">" on the next line would be within reach; it belongs to another line.
+    EXPECT_EQ(Program("<a href=\"a.dll\"\n><a href=\"b.dll\">"), Names{"b.dll"});
 }
 
 TEST(ListingParser, CloseTooNearIsSkippedAndTheScanGoesOn) {

@@ -137,8 +137,19 @@ public:
     std::map<std::wstring, TransferResult> failures; // URL -> failed result
 
     void PurgeUrlCache(const std::wstring& url) override { r_.Add(L"purge " + url); }
-    TransferResult DownloadFile(const std::wstring& url, const std::wstring& dest, const TransferOptions&) override {
+    std::map<std::wstring, std::optional<Sha256Digest>> checksums; // URL -> digest the run asked for
+    // URL -> (received, total) as the transfer reports them on its way
+    std::map<std::wstring, std::vector<std::pair<std::uint64_t, std::uint64_t>>> progress;
+
+    TransferResult DownloadFile(const std::wstring& url, const std::wstring& dest,
+                                const TransferOptions& options) override {
         r_.Add(L"download " + url + L" -> " + dest);
+        checksums[url] = options.expectedSha256;
+        if (auto steps = progress.find(url); steps != progress.end() && options.progress) {
+            for (const auto& [received, total] : steps->second) {
+                options.progress(received, total);
+            }
+        }
         if (auto it = failures.find(url); it != failures.end()) {
             return it->second;
         }
@@ -157,6 +168,18 @@ public:
         }
         files_.paths.insert(folder + name);
         files_.contents[folder + name] = page->second;
+        return Ok(page->second.size());
+    }
+    TransferResult FetchText(const std::wstring& url, std::string& body) override {
+        r_.Add(L"fetch " + url);
+        if (auto it = failures.find(url); it != failures.end()) {
+            return it->second;
+        }
+        auto page = pages.find(url);
+        if (page == pages.end()) {
+            return HttpFailure(404);
+        }
+        body = page->second;
         return Ok(page->second.size());
     }
 

@@ -145,6 +145,31 @@ std::string Pattern(std::size_t size) {
     return bytes;
 }
 
+std::vector<std::string> FaultRequestLog(const std::wstring& path) {
+    std::vector<std::string> lines;
+    UniqueHinternet session(InternetOpenW(L"ZunorTest", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
+    if (!session)
+        return lines;
+    std::wstring url = Servers().fault + L"/_log?path=" + path;
+    UniqueHinternet request(InternetOpenUrlW(session.get(), url.c_str(), nullptr, 0,
+                                             INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0));
+    if (!request)
+        return lines;
+    std::string text;
+    char buffer[4096];
+    DWORD read = 0;
+    while (InternetReadFile(request.get(), buffer, sizeof buffer, &read) && read > 0)
+        text.append(buffer, read);
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
 int FaultRequestCount(const std::wstring& path) {
     UniqueHinternet session(InternetOpenW(L"ZunorTest", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
     if (!session)
@@ -163,7 +188,8 @@ int FaultRequestCount(const std::wstring& path) {
 
 ShortTimeouts::ShortTimeouts(unsigned long connectMs, unsigned long receiveMs)
     : saved_(modSetup::CurrentTimeouts()) {
-    modSetup::SetTimeoutsForTesting({connectMs, receiveMs});
+    // The pauses before a resumption shrink with the limits, so a broken body is retried quickly.
+    modSetup::SetTimeoutsForTesting({connectMs, receiveMs, {100, 300}});
 }
 
 ShortTimeouts::~ShortTimeouts() {

@@ -57,6 +57,9 @@ std::string Pattern(std::size_t size);
 // Requests the fault server has seen for path, asked over a session of the test's own; -1 on failure.
 int FaultRequestCount(const std::wstring& path);
 
+// The fault server's record of each request for path: "<status> <Range or -> <body bytes sent>".
+std::vector<std::string> FaultRequestLog(const std::wstring& path);
+
 // Shortens modSetup's time limits for one test and puts the real ones back afterwards.
 class ShortTimeouts {
 public:

@@ -2,6 +2,7 @@
 """HTTPS server that misbehaves on request, for the download tests.
 
 faultserver.py --pki DIR [--port N] [--cert trusted|untrusted] [--port-file FILE] [--hold SECONDS]
+               [--root DIR [--faults FILE]] [--rate BYTES_PER_S] [--break-first-at FRACTION]
 
 Listens on 127.0.0.1 (port 0 picks a free one) and prints the port as the first line of stdout.
 The path chooses the answer; trailing segments beyond those a fault reads are ignored, so a test
@@ -25,13 +26,40 @@ can tag its own paths (e.g. /status/404/mytest) and count them apart:
   /redirect-loop/<tag>          302 to itself, for ever
   /flaky/<n>/<tag>/<rest>       the first <n> requests for this path are closed unanswered, later
                                 ones get the answer for /<rest>
+  /ranged/<size>/<after>        serves byte ranges (Accept-Ranges, a strong ETag, Last-Modified;
+                                Range "bytes=N-" with If-Range answered 206 when the tag matches);
+                                the first request for the path breaks off after <after> bytes
+  /ranged-changed/<size>/<after> the same, but every answer carries a new ETag, so If-Range never
+                                matches and a resumption gets the whole body (200)
+  /ranged-drops/<size>/<step>   the same as /ranged, but every request breaks off <step> bytes
+                                after where it started
+  /norange/<size>/<after>       no ranges, no validator; the first request breaks off after
+                                <after> bytes, later ones get the whole body
+  /throttle/<bytes_per_s>/<rest> the answer for /<rest>, its bytes sent at that rate
+  /zunor[/...]                  with --root: the product tree under DIR, folders as an index page
+                                (one link per line), files whole or as ranges, at --rate; with
+                                --break-first-at the first request of each file breaks off there
+                                With --faults FILE (JSON, read afresh for every request; absent:
+                                no faults) a path of the tree (escapes decoded, no trailing slash)
+                                listed there answers as its entry says instead:
+                                  {"fault": "status", "status": 500}   that status
+                                  {"body": TEXT} / {"body_file": PATH} these bytes, whole
+                                  {"size": N}                          N pattern bytes, whole
+                                  {"fault": "drop"|"short"|"stall"|"chunked-cut", "after": N}
+                                      the faults above, on the entry's body or the file's
+                                  {"fault": "badlength"}  "Content-Length: banana", body, close
+                                  {"fault": "drip", "interval_ms": N}  a byte per interval, for ever
+                                  {"fault": "redirect-http"}  302 to the same path over http
+                                  {"fault": "exit"}  the whole answer, then the server ends
   /_count?path=<path>           how many requests <path> has had (text)
-  /_reset                       forget all counts
+  /_log?path=<path>             one line per request of <path>: "<status> <range or -> <body bytes sent>"
+  /_reset                       forget all counts and logs
 
 Every answer closes its connection: a client that finds a kept-alive connection closed repeats its
 request on its own, which would blur the counts.
 """
 import argparse
+import json
 import os
 import socket
 import socketserver
@@ -60,6 +88,7 @@ class Counts:
     def __init__(self):
         self.lock = threading.Lock()
         self.by_path = {}
+        self.requests = {}
 
     def add(self, path):
         with self.lock:
@@ -73,6 +102,15 @@ class Counts:
     def reset(self):
         with self.lock:
             self.by_path.clear()
+            self.requests.clear()
+
+    def record(self, path, status, byte_range, sent):
+        with self.lock:
+            self.requests.setdefault(path, []).append("%d %s %d" % (status, byte_range or "-", sent))
+
+    def log(self, path):
+        with self.lock:
+            return list(self.requests.get(path, []))
 
 
 class Closed(Exception):
@@ -82,6 +120,13 @@ class Closed(Exception):
 class Handler(socketserver.BaseRequestHandler):
     def setup(self):
         self.conn = None
+        self.rate = self.server.rate  # bytes per second; 0 sends as fast as the line takes
+        self.status = 0
+        self.sent = 0  # body bytes
+        self.range = None
+        self.if_range = None
+        self.count = 0
+        self.paced_since, self.paced_bytes = None, 0
 
     def handle(self):
         try:
@@ -99,9 +144,17 @@ class Handler(socketserver.BaseRequestHandler):
             self.host = self.header(head, "host") or "127.0.0.1:%d" % self.server.server_address[1]
             parsed = urllib.parse.urlsplit(target)
             path = parsed.path
-            if path not in ("/_count", "/_reset"):
-                self.server.counts.add(path)
-            self.dispatch(path, parsed.query)
+            self.range = self.header(head, "range")
+            self.if_range = self.header(head, "if-range")
+            counted = path not in ("/_count", "/_reset", "/_log")
+            self.count = self.server.counts.add(path) if counted else 0
+            try:
+                self.dispatch(path, parsed.query)
+            finally:
+                if counted:
+                    self.server.counts.record(path, self.status, self.range, self.sent)
+                    print("GET %s status=%d range=%s sent=%d" % (path, self.status, self.range or "-", self.sent),
+                          flush=True)
         except (ssl.SSLError, OSError, Closed):
             pass
         finally:
@@ -130,12 +183,28 @@ class Handler(socketserver.BaseRequestHandler):
 
     def send(self, data):
         try:
-            self.conn.sendall(data)
+            if not self.rate:
+                self.conn.sendall(data)
+                return
+            # Pieces of 1/20 s at the rate, each sent no earlier than the rate allows.
+            piece = max(1, self.rate // 20)
+            if self.paced_since is None:
+                self.paced_since = time.monotonic()
+            for i in range(0, len(data), piece):
+                chunk = data[i:i + piece]
+                due = self.paced_since + self.paced_bytes / self.rate
+                delay = due - time.monotonic()
+                if delay > 0:
+                    time.sleep(delay)
+                self.conn.sendall(chunk)
+                self.paced_bytes += len(chunk)
         except OSError as e:
             raise Closed() from e
 
     def start(self, status, headers):
-        reason = {200: "OK", 302: "Found", 400: "Bad Request", 404: "Not Found"}.get(status, "Status")
+        self.status = status
+        reason = {200: "OK", 206: "Partial Content", 302: "Found", 400: "Bad Request",
+                  404: "Not Found"}.get(status, "Status")
         lines = ["HTTP/1.1 %d %s" % (status, reason), "Connection: close", "Content-Type: application/octet-stream"]
         lines += ["%s: %s" % kv for kv in headers]
         self.send(("\r\n".join(lines) + "\r\n\r\n").encode("latin-1"))
@@ -148,8 +217,49 @@ class Handler(socketserver.BaseRequestHandler):
         while length > 0:
             piece = min(length, 65536)
             self.send(pattern(start, piece))
+            self.sent += piece
             start += piece
             length -= piece
+
+    def send_file(self, path, start, length):
+        with open(path, "rb") as f:
+            f.seek(start)
+            while length > 0:
+                data = f.read(min(length, 65536))
+                if not data:
+                    raise Closed()
+                self.send(data)
+                self.sent += len(data)
+                length -= len(data)
+
+    def range_start(self, size, etag):
+        """Where a "Range: bytes=N-" request starts, when it may be answered with 206; else None."""
+        if not self.range or not self.range.startswith("bytes=") or not self.range.endswith("-"):
+            return None
+        first = self.range[len("bytes="):-1]
+        if not first.isdigit() or int(first) >= size:
+            return None
+        if self.if_range is not None and self.if_range != etag:
+            return None  # another version: the whole body
+        return int(first)
+
+    def ranged(self, size, etag, send_body, cut_after=None):
+        """A 200 or 206 answer with range support; send_body(start, length) sends the bytes. With
+        cut_after the connection breaks that many body bytes into the answer."""
+        headers = [("Accept-Ranges", "bytes"), ("ETag", etag), ("Last-Modified", "Tue, 01 Jun 2021 10:00:00 GMT")]
+        start = self.range_start(size, etag)
+        if start is None:
+            self.start(200, headers + [("Content-Length", str(size))])
+            start = 0
+        else:
+            self.start(206, headers + [("Content-Length", str(size - start)),
+                                       ("Content-Range", "bytes %d-%d/%d" % (start, size - 1, size))])
+        length = size - start
+        if cut_after is not None and cut_after < length:
+            send_body(start, cut_after)
+            self.cut_connection()
+            return
+        send_body(start, length)
 
     def reset_connection(self):
         # SO_LINGER 0: the close sends a reset instead of an orderly end.
@@ -238,6 +348,33 @@ class Handler(socketserver.BaseRequestHandler):
                 return
             rest = "/" + "/".join(path.split("/")[4:])
             self.dispatch(rest, query)
+        elif kind in ("ranged", "ranged-changed", "ranged-drops") and num(1) is not None and num(2) is not None:
+            size, after = num(1), num(2)
+            count = self.count
+            etag = '"%d-v%d"' % (size, count if kind == "ranged-changed" else 1)
+            if kind == "ranged-drops":
+                cut = after
+            else:
+                cut = after if count == 1 else None
+            self.ranged(size, etag, self.send_pattern, cut)
+        elif kind == "norange" and num(1) is not None and num(2) is not None:
+            size, after = num(1), num(2)
+            self.start(200, [("Content-Length", str(size))])
+            if self.count == 1:
+                self.send_pattern(0, min(size, after))
+                self.cut_connection()
+            else:
+                self.send_pattern(0, size)
+        elif kind == "throttle" and num(1) is not None:
+            self.rate = num(1)
+            self.dispatch("/" + "/".join(path.split("/")[3:]), query)
+        elif kind == "zunor" and self.server.root:
+            if not self.product_fault("/" + "/".join(seg).rstrip("/"), seg[1:]):
+                self.product(seg[1:])
+        elif kind == "_log":
+            wanted = urllib.parse.parse_qs(query).get("path", [""])[0]
+            body = "".join(line + "\n" for line in self.server.counts.log(wanted)).encode("ascii")
+            self.answer(200, body, [("Content-Type", "text/plain")])
         elif kind == "_count":
             wanted = urllib.parse.parse_qs(query).get("path", [""])[0]
             self.answer(200, b"%d" % self.server.counts.get(wanted), [("Content-Type", "text/plain")])
@@ -246,6 +383,86 @@ class Handler(socketserver.BaseRequestHandler):
             self.answer(200, b"0")
         else:
             self.answer(404, b"no such fault\n")
+
+    def product(self, names):
+        """The product tree under --root: a folder as an index page, a file with range support."""
+        if any(n in ("", ".", "..") or "\\" in n for n in names):
+            self.answer(404, b"not found\n")
+            return
+        local = os.path.join(self.server.root, *names)
+        if os.path.isdir(local):
+            lines = ['<a href="%s">%s</a>' % (urllib.parse.quote(n), n) for n in sorted(os.listdir(local))
+                     if os.path.isfile(os.path.join(local, n))]
+            self.answer(200, ("<html><body>\n" + "\n".join(lines) + "\n</body></html>\n").encode("utf-8"),
+                        [("Content-Type", "text/html")])
+        elif os.path.isfile(local):
+            stat = os.stat(local)
+            etag = '"%x-%x"' % (stat.st_size, int(stat.st_mtime))
+            cut = None
+            if self.server.break_first_at and self.count == 1 and not self.range:
+                cut = int(stat.st_size * self.server.break_first_at)
+            self.ranged(stat.st_size, etag, lambda start, length: self.send_file(local, start, length), cut)
+        else:
+            self.answer(404, b"not found\n")
+
+    def product_fault(self, path, names):
+        """Answers path as --faults says, if it names it; False when the tree answers normally."""
+        try:
+            with open(self.server.faults, encoding="utf-8") as f:
+                entry = json.load(f).get(path)
+        except (TypeError, OSError, ValueError):
+            entry = None
+        if entry is None:
+            return False
+        local = os.path.join(self.server.root, *names)
+        if "body" in entry:
+            body = entry["body"].encode("utf-8", "surrogateescape")
+        elif "body_file" in entry:
+            with open(entry["body_file"], "rb") as f:
+                body = f.read()
+        elif "size" in entry:
+            body = pattern(0, int(entry["size"]))
+        elif os.path.isfile(local) and ".." not in names:
+            with open(local, "rb") as f:
+                body = f.read()
+        else:
+            body = b""
+        fault = entry.get("fault")
+        after = min(int(entry.get("after", 0)), len(body))
+        if fault == "status":
+            self.answer(int(entry["status"]), b"status %d\n" % int(entry["status"]), [("Content-Type", "text/html")])
+        elif fault == "redirect-http":
+            self.answer(302, b"moved\n", [("Location", "http://%s%s" % (self.host, urllib.parse.quote(path)))])
+        elif fault in ("drop", "short", "stall"):
+            self.start(200, [("Content-Length", str(len(body)))])
+            self.send(body[:after])
+            self.sent += after
+            if fault == "drop":
+                self.cut_connection()
+            elif fault == "stall":
+                self.hold()
+        elif fault == "chunked-cut":
+            self.start(200, [("Transfer-Encoding", "chunked")])
+            if after:
+                self.send(b"%x\r\n" % after + body[:after] + b"\r\n")
+            self.cut_connection()
+        elif fault == "badlength":
+            self.start(200, [("Content-Length", "banana")])
+            self.send(body)
+        elif fault == "drip":
+            interval = int(entry.get("interval_ms", 1000)) / 1000.0
+            self.start(200, [("Content-Length", str(len(body) + 10 ** 12))])
+            while True:
+                self.send(b"x")
+                self.sent += 1
+                time.sleep(interval)
+        else:
+            self.answer(200, body, [("Content-Type", "text/html")])
+            self.sent += len(body)
+            if fault == "exit":
+                self.close()
+                os._exit(0)
+        return True
 
     def chunked(self, size, send, finish):
         self.start(200, [("Transfer-Encoding", "chunked")])
@@ -271,6 +488,11 @@ def main():
     ap.add_argument("--cert", choices=("trusted", "untrusted"), default="trusted")
     ap.add_argument("--port-file", help="also write the port here once listening")
     ap.add_argument("--hold", type=float, default=120.0, help="longest time a stalled answer holds its socket")
+    ap.add_argument("--root", help="serve the product tree in this folder under /zunor")
+    ap.add_argument("--faults", help="with --root: JSON file of per-path faults in the tree")
+    ap.add_argument("--rate", type=int, default=0, help="bytes per second for every answer (0: unlimited)")
+    ap.add_argument("--break-first-at", type=float, default=0.0,
+                    help="with --root: the first request of each file breaks off at this fraction of it")
     args = ap.parse_args()
 
     name = "server" if args.cert == "trusted" else "untrusted"
@@ -281,6 +503,10 @@ def main():
     server.tls = tls
     server.counts = Counts()
     server.hold_seconds = args.hold
+    server.root = args.root
+    server.faults = args.faults
+    server.rate = args.rate
+    server.break_first_at = args.break_first_at
     port = server.server_address[1]
     print(port, flush=True)
     if args.port_file:

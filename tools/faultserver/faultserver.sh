@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# faultserver.sh start|stop BUILD_DIR PORT [--cert untrusted]: runs faultserver.py in the background
+# faultserver.sh start|stop BUILD_DIR PORT [faultserver.py options]: runs faultserver.py in the background
 # with the build tree's test PKI (pid and log in BUILD_DIR/faultserver-PORT/) and waits until it
 # listens.
 set -euo pipefail
@@ -37,5 +37,5 @@ stop)
         rm -f "$pidfile"
     fi
     ;;
-*) echo "usage: faultserver.sh start|stop BUILD_DIR PORT [--cert untrusted]" >&2; exit 2 ;;
+*) echo "usage: faultserver.sh start|stop BUILD_DIR PORT [--cert untrusted] [--root DIR --rate N ...]" >&2; exit 2 ;;
 esac

@@ -13,6 +13,9 @@
 //   settext <id> <text>              WM_SETTEXT -> OK
 //   visible <id> | enabled <id>      IsWindowVisible / IsWindowEnabled -> OK 1|0
 //   checked <id>                     BM_GETCHECK -> OK 0|1|2
+//   respond <id> <timeout ms>        whether the control's thread answers WM_GETTEXT within the time
+//                                    (SendMessageTimeout) -> OK 1|0 <ms it took>
+//   width <id>                       the control's width in pixels (the progress fill) -> OK <w>
 //   rect <id>                        window rectangle in the main window's client coordinates -> OK l t r b
 //   client <id>                      client area size -> OK w h
 //   frame                            the main window's rectangle on the screen -> OK l t r b
@@ -155,6 +158,10 @@ public:
             return std::to_wstring(Send(ControlOf(rest), BM_GETCHECK, 0, 0));
         if (verb == L"rect")
             return Rect(ControlOf(rest));
+        if (verb == L"respond")
+            return Respond(rest);
+        if (verb == L"width")
+            return Width(ControlOf(rest));
         if (verb == L"client")
             return ClientSize(ControlOf(rest));
         if (verb == L"frame")
@@ -362,6 +369,25 @@ private:
         }
         return std::to_wstring(r.left) + L" " + std::to_wstring(r.top) + L" " + std::to_wstring(r.right) +
                L" " + std::to_wstring(r.bottom);
+    }
+
+    // Whether the window's thread handles a sent message in time: a hung window does not.
+    std::wstring Respond(const std::wstring& rest) const {
+        size_t space = rest.find(L' ');
+        HWND control = ControlOf(rest.substr(0, space));
+        DWORD timeout = Number(space == std::wstring::npos ? L"" : rest.substr(space + 1));
+        wchar_t text[256];
+        DWORD_PTR copied = 0;
+        const DWORD start = GetTickCount();
+        const bool answered = SendMessageTimeoutW(control, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text),
+                                                  SMTO_NORMAL, timeout, &copied) != 0;
+        return Flag(answered) + L" " + std::to_wstring(GetTickCount() - start);
+    }
+
+    static std::wstring Width(HWND control) {
+        RECT r{};
+        GetWindowRect(control, &r);
+        return std::to_wstring(r.right - r.left);
     }
 
     static std::wstring ClientSize(HWND control) {

@@ -1,0 +1,196 @@
+"""Listings from another real index server, the SHA256SUMS checks and the /LIST dry run, all with
+the real installer under Wine (/S and /LIST, console output and exit codes)."""
+import hashlib
+import os
+import shutil
+import subprocess
+import sys
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import harness  # noqa: E402
+from install_env import (ARCHIVES, CHECKSUMS, Apache, Prefix, access_log, https_port,  # noqa: E402
+                         sample_files, sample_root)
+
+PROGRAM = "C:\\Program Files\\Brantovik\\zunor2021"
+LISTING_FILES = ("pdown.ini", "sdown.ini", "tdown.ini")  # each holds its own server's page
+LISTING_PATHS = ("/zunor", "/zunor/SUPORT", "/zunor/TEMPLATE")
+
+
+def digest(path):
+    with open(path, "rb") as f:
+        return hashlib.sha256(f.read()).hexdigest()
+
+
+class Nginx:
+    """nginx's autoindex on its own port (tools/server/nginx.sh)."""
+
+    def __init__(self, port, docroot=None):
+        self.port = port
+        self.args = [str(port)] + ([docroot] if docroot else [])
+        self.script = os.path.join(harness.source_dir(), "tools", "server", "nginx.sh")
+
+    def __enter__(self):
+        subprocess.run(["bash", self.script, "start", harness.build_dir(), *self.args], check=True, timeout=60)
+        return self
+
+    def __exit__(self, *exc):
+        subprocess.run(["bash", self.script, "stop", harness.build_dir(), str(self.port)], check=False, timeout=60)
+
+
+class ListingsTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.prefix = Prefix()
+        cls.port = https_port()
+        cls.server = f"https://localhost:{cls.port}"
+
+    def setUp(self):
+        self.prefix.clean_slate()
+
+    def setup(self, *args, timeout=300):
+        proc = subprocess.run(["wine", harness.setup_exe(), *args], env=self.prefix.env, capture_output=True,
+                              timeout=timeout)
+        return proc.returncode, proc.stdout.decode("utf-8", "replace").replace("\r\n", "\n")
+
+    def installed_tree(self):
+        """{place/relative path: sha256} of what an installation placed."""
+        tree = {}
+        program = self.prefix.host(PROGRAM)
+        for folder, _, names in os.walk(program):
+            for name in names:
+                path = os.path.join(folder, name)
+                rel = os.path.relpath(path, program)
+                if rel not in LISTING_FILES:
+                    tree["program/" + rel] = digest(path)
+        for name in sample_files("SUPORT") + [CHECKSUMS]:
+            path = os.path.join(self.prefix.system_dir, name)
+            if os.path.exists(path):
+                tree["system/" + name] = digest(path)
+        return tree
+
+    def copy_docroot(self, name):
+        docroot = os.path.join(harness.build_dir(), name)
+        shutil.rmtree(docroot, ignore_errors=True)
+        shutil.copytree(os.path.dirname(sample_root()), docroot)
+        return docroot
+
+    def test_nginx_autoindex_installs_the_same_tree_as_apache(self):
+        code, out = self.setup("/S", f"/SERVER={self.server}")
+        self.assertEqual(code, 0, out)
+        from_apache = self.installed_tree()
+        self.assertIn("program/ZunorRes.dat", from_apache)
+        self.assertIn("program/TEMPLATE/" + sample_files("TEMPLATE")[0], from_apache)
+        self.assertNotIn("program/" + CHECKSUMS, from_apache)
+        self.assertNotIn("system/" + CHECKSUMS, from_apache)
+
+        self.prefix.clean_slate()
+        port = self.port + 6
+        with Nginx(port):
+            code, out = self.setup("/S", f"/SERVER=https://localhost:{port}")
+            with open(os.path.join(harness.build_dir(), f"nginx-{port}", "access.log")) as f:
+                requested = f.read()
+        self.assertEqual(code, 0, out)
+        self.assertEqual(self.installed_tree(), from_apache)
+        with open(os.path.join(self.prefix.host(PROGRAM), "pdown.ini"), "rb") as f:
+            self.assertIn(b"\r\n", f.read(), "not nginx's CR LF page")
+        self.assertIn('"/zunor/SUPORT/SHA256SUMS"', requested)
+
+    def test_checksums_keep_old_copies_and_bad_lines_are_reported(self):
+        code, out = self.setup("/S", f"/SERVER={self.server}")
+        self.assertEqual(code, 0, out)
+        before = self.installed_tree()
+
+        docroot = self.copy_docroot("e2e-docroot-sums")
+        zunor = os.path.join(docroot, "zunor")
+        with open(os.path.join(zunor, "ZunorRes.dat"), "r+b") as f:
+            f.write(b"tampered")  # SHA256SUMS still vouches for the original
+        template = sample_files("TEMPLATE")[0]
+        sums_path = os.path.join(zunor, "TEMPLATE", CHECKSUMS)
+        with open(sums_path) as f:
+            lines = f.read().splitlines()
+        lines = [line[1:] if line.endswith("  " + template) else line for line in lines]  # 63 digits
+        with open(sums_path, "w") as f:
+            f.write("\n".join(lines) + "\n")
+        os.remove(os.path.join(zunor, "SUPORT", CHECKSUMS))  # a folder without one installs as before
+        for name in sample_files("SUPORT"):
+            os.remove(os.path.join(self.prefix.system_dir, name))
+
+        port = self.port + 7
+        with Apache(port, docroot=docroot):
+            code, out = self.setup("/S", f"/SERVER=https://localhost:{port}")
+            requested = [p for p, _ in access_log(port)]
+        self.assertEqual(code, 1, out)
+        self.assertIn("Nije preuzeto: ZunorRes.dat (kontrolni zbir se ne poklapa)", out)
+        self.assertIn(f"Nije preuzeto: {template} (neispravan red u SHA256SUMS)", out)
+        self.assertEqual(out.strip().splitlines()[-1], "Instalacija nije u potpunosti zavrsena (2 stavki).")
+        after = self.installed_tree()
+        self.assertEqual(after["program/ZunorRes.dat"], before["program/ZunorRes.dat"], "old copy replaced")
+        self.assertEqual(after, before)
+        self.assertNotIn(f"/zunor/TEMPLATE/{template}", requested, "a file with a bad line was requested")
+        self.assertIn("/zunor/ZunorRes.dat", requested)
+        leftovers = [n for n in os.listdir(self.prefix.host(PROGRAM)) if n.endswith(".zunor-part")]
+        self.assertEqual(leftovers, [])
+
+    def drive_c_state(self):
+        """(path, size, mtime) of everything in drive_c but Wine's own temporary folders."""
+        state = set()
+        for folder, dirs, names in os.walk(self.prefix.drive_c):
+            rel = os.path.relpath(folder, self.prefix.drive_c)
+            parts = rel.lower().split(os.sep)
+            if parts[:2] == ["windows", "temp"] or "temp" in parts[-1:]:
+                dirs[:] = []
+                continue
+            for name in names + dirs:
+                path = os.path.join(folder, name)
+                st = os.lstat(path)
+                state.add((os.path.join(rel, name), st.st_size if name in names else 0,
+                           st.st_mtime_ns if name in names else 0))
+        return state
+
+    def test_list_prints_the_plan_makes_nothing_and_matches_the_install(self):
+        code, out = self.setup("/LIST", "/SERVER=https://localhost:1")
+        self.assertEqual(code, 3, out)
+        self.assertIn("Spisak datoteka nije preuzet sa servera.", out)
+
+        log = os.path.join(harness.build_dir(), "e2e-logs", "list.log")
+        os.makedirs(os.path.dirname(log), exist_ok=True)
+        if os.path.exists(log):
+            os.remove(log)
+        state = self.drive_c_state()
+        code, out = self.setup("/LIST", f"/SERVER={self.server}", f"/LOG={harness.windows_path(log)}")
+        self.assertEqual(code, 0, out)
+        self.assertEqual(self.drive_c_state(), state, "/LIST changed the prefix's drive_c")
+        self.assertFalse(os.path.exists(self.prefix.host("C:\\Program Files\\Brantovik")))
+
+        entries = [line.split("\t") for line in out.splitlines() if line.count("\t") == 2]
+        by_url = {url: (dest, action) for url, dest, action in entries}
+        expected = {}
+        for name in sample_files():
+            if name not in ARCHIVES:
+                expected[f"{self.server}/zunor/{name}"] = f"{PROGRAM}\\{name}"
+        for name in sample_files("TEMPLATE"):
+            expected[f"{self.server}/zunor/TEMPLATE/{name}"] = f"{PROGRAM}\\TEMPLATE\\{name}"
+        for name in sample_files("SUPORT"):
+            expected[f"{self.server}/zunor/SUPORT/{name}"] = f"C:\\windows\\system32\\{name}"
+        for url, dest in expected.items():
+            self.assertIn(url, by_url, f"{url} not listed")
+            self.assertEqual(by_url[url][0].lower(), dest.lower(), url)
+            self.assertTrue(by_url[url][1].startswith("preuzima se, uz proveru SHA-256"), by_url[url])
+        for folder in ("zunor", "zunor/SUPORT", "zunor/TEMPLATE"):
+            self.assertEqual(by_url[f"{self.server}/{folder}/{CHECKSUMS}"], ("-", "cita se SHA256SUMS, ne instalira se"))
+        self.assertEqual(len(by_url), len(expected) + 3)
+        self.assertRegex(out.strip().splitlines()[-1], rf"^Ukupno: {len(expected)} za preuzimanje, 0 zadrzano, 0 preskoceno\.$")
+        with open(log, encoding="utf-8") as f:
+            self.assertEqual(f.read().count(" plan "), len(entries) + 1)
+
+        first = len(access_log(self.port))
+        code, out = self.setup("/S", f"/SERVER={self.server}")
+        self.assertEqual(code, 0, out)
+        installed = {path for path, status in access_log(self.port)[first:]
+                     if status == 200 and not path.endswith("/") and path not in LISTING_PATHS}
+        self.assertEqual(installed, {url[len(self.server):] for url in by_url})
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)

@@ -1,0 +1,144 @@
+// The run with folders that publish SHA256SUMS: what it fetches first, what it asks each download to
+// match, and what it reports when the checksums cannot vouch for a file.
+#include <gtest/gtest.h>
+
+#include "tests/unit/run_fakes.h"
+#include "wizard/installation_run.h"
+#include "wizard/texts.h"
+
+namespace zunor::test {
+namespace {
+
+constexpr wchar_t kBase[] = L"https://srv";
+const std::string kHex1 = std::string(63, '0') + "1";
+const std::string kHex2 = std::string(64, 'f');
+
+std::string CrLfPage(const std::vector<std::string>& names) {
+    // nginx's autoindex: CR LF line ends, one link a line.
+    std::string page = "<html>\r\n<body>\r\n<pre><a href=\"../\">../</a>\r\n";
+    for (const auto& n : names) {
+        page += "<a href=\"" + n + "\">" + n + "</a>   01-Mar-2021 12:00   16\r\n";
+    }
+    return page + "</pre></body>\r\n</html>\r\n";
+}
+
+Sha256Digest Digest(const std::string& hex) {
+    Sha256Digest d{};
+    for (std::size_t i = 0; i < d.size(); ++i) {
+        d[i] = static_cast<std::uint8_t>(std::stoi(hex.substr(2 * i, 2), nullptr, 16));
+    }
+    return d;
+}
+
+class SumsRunTest : public ::testing::Test {
+protected:
+    Recorder rec;
+    FakeWindow window{rec};
+    FakeFiles files{rec};
+    FakeNetwork net{rec, files};
+    FakeSystem sys{rec};
+    FakeLog log;
+
+    void Serve(std::wstring_view folder, const std::vector<std::string>& names) {
+        net.pages[std::wstring(kBase) + std::wstring(folder)] = CrLfPage(names);
+    }
+    void Sums(std::wstring_view folder, const std::string& text) {
+        net.pages[std::wstring(kBase) + std::wstring(folder) + L"/SHA256SUMS"] = text;
+    }
+    RunOutcome Run() { return InstallationRun(window, net, files, sys, log, kBase).Execute(); }
+    std::size_t Index(std::wstring_view call) const {
+        for (std::size_t i = 0; i < rec.calls.size(); ++i) {
+            if (rec.calls[i] == call) {
+                return i;
+            }
+        }
+        ADD_FAILURE() << "no call " << std::string(call.begin(), call.end());
+        return 0;
+    }
+};
+
+TEST_F(SumsRunTest, ChecksumsAreReadFirstAndEachNamedFileMustMatch) {
+    Serve(L"/zunor", {"a.exe", "SHA256SUMS", "SETUP_ZUNOR.rar", "b.exe"});
+    Serve(L"/zunor/TEMPLATE", {"t.doc"});
+    Serve(L"/zunor/SUPORT", {"SHA256SUMS", "s.dll"});
+    // The archive is served but never installed: its line is no unserved file.
+    Sums(L"/zunor", kHex1 + "  a.exe\r\n" + kHex2 + "  SETUP_ZUNOR.rar\r\n");
+    Sums(L"/zunor/SUPORT", kHex2 + " *s.dll\n");
+    const RunOutcome outcome = Run();
+    EXPECT_TRUE(outcome.failures.empty());
+    // Both SHA256SUMS are read after the listings, before any file, and never installed.
+    EXPECT_LT(Index(L"read C:\\I\\zunor2021\\tdown.ini"), Index(L"purge https://srv/zunor/SHA256SUMS"));
+    EXPECT_EQ(Index(L"purge https://srv/zunor/SHA256SUMS") + 1, Index(L"fetch https://srv/zunor/SHA256SUMS"));
+    EXPECT_LT(Index(L"fetch https://srv/zunor/SUPORT/SHA256SUMS"), Index(L"inside? C:\\I\\zunor2021\\a.exe"));
+    EXPECT_EQ(rec.Starting(L"fetch").size(), 2u) << "no fetch for a folder without SHA256SUMS";
+    EXPECT_EQ(rec.Starting(L"download"),
+              (std::vector<std::wstring>{
+                  L"download https://srv/zunor/a.exe -> C:\\I\\zunor2021\\a.exe",
+                  L"download https://srv/zunor/b.exe -> C:\\I\\zunor2021\\b.exe",
+                  L"download https://srv/zunor/TEMPLATE/t.doc -> C:\\I\\zunor2021\\TEMPLATE\\t.doc",
+                  L"download https://srv/zunor/SUPORT/s.dll -> C:\\W\\S32\\s.dll",
+              }));
+    EXPECT_EQ(net.checksums[L"https://srv/zunor/a.exe"], Digest(kHex1));
+    EXPECT_EQ(net.checksums[L"https://srv/zunor/b.exe"], std::nullopt); // not named: installed as before
+    EXPECT_EQ(net.checksums[L"https://srv/zunor/TEMPLATE/t.doc"], std::nullopt);
+    EXPECT_EQ(net.checksums[L"https://srv/zunor/SUPORT/s.dll"], Digest(kHex2));
+    // Two files in the program folder: the progress counts files, not SHA256SUMS.
+    EXPECT_EQ(rec.Starting(L"progress").front(), L"progress 0.5");
+}
+
+TEST_F(SumsRunTest, MismatchIsAFailedItemAndAComponentKeepsItsOldCopy) {
+    Serve(L"/zunor", {"SHA256SUMS", "a.exe"});
+    Serve(L"/zunor/TEMPLATE", {});
+    Serve(L"/zunor/SUPORT", {"SHA256SUMS", "s.dll"});
+    Sums(L"/zunor", kHex1 + "  a.exe\n");
+    Sums(L"/zunor/SUPORT", kHex1 + "  s.dll\n");
+    TransferResult mismatch = Ok();
+    mismatch.error = TransferError::ChecksumMismatch;
+    net.failures[L"https://srv/zunor/a.exe"] = mismatch;
+    net.failures[L"https://srv/zunor/SUPORT/s.dll"] = mismatch;
+    files.paths.insert(L"C:\\W\\S32\\s.dll");
+    const RunOutcome outcome = Run();
+    EXPECT_EQ(outcome.failures, (std::vector<FailedItem>{
+                                    {FailureKind::NotDownloaded, L"a.exe", L"kontrolni zbir se ne poklapa"},
+                                    {FailureKind::NotDownloaded, L"s.dll", L"kontrolni zbir se ne poklapa"},
+                                }));
+    EXPECT_TRUE(rec.Has(L"register C:\\W\\S32\\s.dll")); // the copy already there, as for any failed download
+}
+
+TEST_F(SumsRunTest, BadLinesAndUnservedNamesAreItemsAndTheirFilesAreNeverRequested) {
+    Serve(L"/zunor", {"a.exe", "b.exe", "SHA256SUMS", "c.exe"});
+    Serve(L"/zunor/TEMPLATE", {});
+    Serve(L"/zunor/SUPORT", {});
+    Sums(L"/zunor",
+         kHex1 + "  a.exe\n" + kHex1.substr(3) + "  b.exe\n" + "broken\n" + kHex2 + "  gone.dat\n");
+    const RunOutcome outcome = Run();
+    EXPECT_EQ(rec.Starting(L"download"),
+              (std::vector<std::wstring>{L"download https://srv/zunor/a.exe -> C:\\I\\zunor2021\\a.exe",
+                                         L"download https://srv/zunor/c.exe -> C:\\I\\zunor2021\\c.exe"}));
+    EXPECT_FALSE(rec.Has(L"purge https://srv/zunor/b.exe"));
+    EXPECT_EQ(outcome.failures, (std::vector<FailedItem>{
+                                    {FailureKind::NotDownloaded, L"b.exe", texts::kReasonBadSumsLine},
+                                    {FailureKind::BadSumsLine, L"https://srv/zunor/SHA256SUMS, red 3", L""},
+                                    {FailureKind::NotDownloaded, L"gone.dat", texts::kReasonNotListed},
+                                }));
+    EXPECT_EQ(FormatItem(outcome.failures[1]),
+              L"Neispravan red u SHA256SUMS: https://srv/zunor/SHA256SUMS, red 3");
+    EXPECT_EQ(rec.calls.back(), L"message " + FormatReport(outcome.failures));
+}
+
+TEST_F(SumsRunTest, UnreadableChecksumsLetNoFileOfTheFolderIn) {
+    Serve(L"/zunor", {"a.exe"});
+    Serve(L"/zunor/TEMPLATE", {"SHA256SUMS", "t.doc", "u.doc"});
+    Serve(L"/zunor/SUPORT", {});
+    const RunOutcome outcome = Run(); // the template folder's SHA256SUMS answers 404
+    EXPECT_EQ(rec.Starting(L"download"),
+              std::vector<std::wstring>{L"download https://srv/zunor/a.exe -> C:\\I\\zunor2021\\a.exe"});
+    EXPECT_EQ(outcome.failures, (std::vector<FailedItem>{
+                                    {FailureKind::NotDownloaded, L"SHA256SUMS", L"server je vratio 404"},
+                                    {FailureKind::NotDownloaded, L"t.doc", texts::kReasonNoSums},
+                                    {FailureKind::NotDownloaded, L"u.doc", texts::kReasonNoSums},
+                                }));
+}
+
+} // namespace
+} // namespace zunor::test

@@ -1,0 +1,112 @@
+// /LIST: the plan printed from listings and SHA256SUMS in memory, with nothing made anywhere.
+#include <gtest/gtest.h>
+
+#include "tests/unit/run_fakes.h"
+#include "wizard/plan_listing.h"
+#include "wizard/run_failure.h"
+#include "wizard/texts.h"
+
+namespace zunor::test {
+namespace {
+
+std::string Page(const std::vector<std::string>& names) {
+    std::string page = "<a href=\"?C=N;O=D\">Name</a>\n<a href=\"/\">Parent</a>\n";
+    for (const auto& n : names) {
+        page += "<a href=\"" + n + "\">x</a>\n";
+    }
+    return page;
+}
+
+class ListPlanTest : public ::testing::Test {
+protected:
+    Recorder rec;
+    FakeFiles files{rec};
+    FakeNetwork net{rec, files};
+    FakeSystem sys{rec};
+    FakeLog log;
+    std::vector<std::wstring> printed;
+
+    PlanTotals List(std::wstring_view location = L"C:\\P\\") {
+        return ListPlan(
+            net, files, sys, log, [&](std::wstring_view line) { printed.emplace_back(line); },
+            L"https://srv/", location);
+    }
+};
+
+TEST_F(ListPlanTest, OneLinePerFileWithDestinationAndActionThenTotals) {
+    net.pages[L"https://srv/zunor"] =
+        Page({"SHA256SUMS", "a.exe", "firme.mdb", "SETUP_ZUNOR.rar", "nul.txt"});
+    net.pages[L"https://srv/zunor/SHA256SUMS"] =
+        std::string(64, 'a') + "  a.exe\n" + std::string(64, 'b') + "  x.dat\n";
+    net.pages[L"https://srv/zunor/TEMPLATE"] = Page({"t%20b.doc", "firme.mdb"});
+    net.pages[L"https://srv/zunor/SUPORT"] = Page({"s.dll"});
+    files.paths.insert(L"C:\\P\\zunor2021\\firme.mdb");
+    const PlanTotals totals = List(L"C:\\P");
+    const std::wstring skip = texts::kPlanSkipPrefix;
+    EXPECT_EQ(
+        printed,
+        (std::vector<std::wstring>{
+            L"https://srv/zunor/SHA256SUMS\t-\t" + std::wstring(texts::kPlanChecksums),
+            L"https://srv/zunor/a.exe\tC:\\P\\zunor2021\\a.exe\t" + std::wstring(texts::kPlanDownloadChecked),
+            L"https://srv/zunor/firme.mdb\tC:\\P\\zunor2021\\firme.mdb\t" + std::wstring(texts::kPlanKeep),
+            L"https://srv/zunor/nul.txt\t-\t" + skip + texts::kRefusedDeviceName,
+            L"https://srv/zunor/x.dat\tC:\\P\\zunor2021\\x.dat\t" + skip + texts::kReasonNotListed,
+            L"https://srv/zunor/TEMPLATE/t%20b.doc\tC:\\P\\zunor2021\\TEMPLATE\\t b.doc\t" +
+                std::wstring(texts::kPlanDownload),
+            L"https://srv/zunor/TEMPLATE/firme.mdb\tC:\\P\\zunor2021\\TEMPLATE\\firme.mdb\t" +
+                std::wstring(texts::kPlanDownload),
+            L"https://srv/zunor/SUPORT/s.dll\tC:\\W\\S32\\s.dll\t" + std::wstring(texts::kPlanDownload),
+            L"Ukupno: 4 za preuzimanje, 1 zadrzano, 2 preskoceno.",
+        }));
+    EXPECT_EQ(totals.downloads, 4u);
+    // Only reads: the pages and SHA256SUMS into memory, and questions about the disk.
+    for (const std::wstring& call : rec.calls) {
+        EXPECT_TRUE(call.starts_with(L"fetch ") || call.starts_with(L"file? ") ||
+                    call.starts_with(L"inside? "))
+            << std::string(call.begin(), call.end());
+    }
+    EXPECT_EQ(rec.Starting(L"fetch"), (std::vector<std::wstring>{
+                                          L"fetch https://srv/zunor/SUPORT",
+                                          L"fetch https://srv/zunor",
+                                          L"fetch https://srv/zunor/TEMPLATE",
+                                          L"fetch https://srv/zunor/SHA256SUMS",
+                                      }));
+    std::size_t planLines = 0;
+    for (const std::wstring& line : log.lines) {
+        planLines += line.starts_with(L"plan: ") ? 1 : 0;
+    }
+    EXPECT_EQ(planLines, printed.size());
+}
+
+TEST_F(ListPlanTest, AbsentDatabaseAndRefusedPathsAreShownAsTheRunWouldTreatThem) {
+    net.pages[L"https://srv/zunor"] = Page({"firme.mdb", "ok.exe"});
+    net.pages[L"https://srv/zunor/TEMPLATE"] = Page({});
+    net.pages[L"https://srv/zunor/SUPORT"] = Page({});
+    files.outside.insert(L"C:\\P\\zunor2021\\ok.exe");
+    List();
+    ASSERT_EQ(printed.size(), 3u);
+    EXPECT_EQ(printed[0], L"https://srv/zunor/firme.mdb\tC:\\P\\zunor2021\\firme.mdb\t" +
+                              std::wstring(texts::kPlanDownload));
+    EXPECT_EQ(printed[1], L"https://srv/zunor/ok.exe\tC:\\P\\zunor2021\\ok.exe\t" +
+                              std::wstring(texts::kPlanSkipPrefix) + texts::kRefusedOutsideFolder);
+}
+
+TEST_F(ListPlanTest, ListingThatCannotBeHadEndsWithItsAddressAndPrintsNoPlan) {
+    net.pages[L"https://srv/zunor/SUPORT"] = Page({"s.dll"});
+    TransferResult lost;
+    lost.error = TransferError::ConnectionLost;
+    lost.systemError = 12029;
+    net.failures[L"https://srv/zunor"] = lost;
+    try {
+        List();
+        ADD_FAILURE() << "no failure";
+    } catch (const RunFailure& failure) {
+        EXPECT_EQ(failure.number, 12029);
+        EXPECT_EQ(failure.description, texts::kListingFailed);
+        EXPECT_EQ(failure.context, L"Adresa: https://srv/zunor");
+    }
+    EXPECT_TRUE(printed.empty());
+}
+
+} // namespace
+} // namespace zunor::test

@@ -1,0 +1,183 @@
+#include "wizard/install_plan.h"
+
+#include <utility>
+
+#include "wizard/install_paths.h"
+#include "wizard/listed_name.h"
+#include "wizard/texts.h"
+#include "wizard/utf8_text.h"
+
+namespace zunor {
+namespace {
+
+bool IsFile(const PlanEntry& entry) {
+    return entry.action == PlanAction::Download || entry.action == PlanAction::KeepIfPresent;
+}
+
+void MarkSkipped(PlanEntry& entry, FailedItem failure, std::wstring why) {
+    entry.action = PlanAction::Skip;
+    entry.sha256.reset();
+    entry.failure = std::move(failure);
+    entry.why = std::move(why);
+}
+
+std::wstring ParentUrl(std::wstring_view url) {
+    return std::wstring(url.substr(0, url.rfind(L'/')));
+}
+
+} // namespace
+
+const PlanEntry* FolderPlan::Checksums() const {
+    for (const PlanEntry& entry : entries) {
+        if (entry.action == PlanAction::Checksums) {
+            return &entry;
+        }
+    }
+    return nullptr;
+}
+
+std::vector<const PlanEntry*> FolderPlan::Files() const {
+    std::vector<const PlanEntry*> files;
+    for (const PlanEntry& entry : entries) {
+        if (IsFile(entry)) {
+            files.push_back(&entry);
+        }
+    }
+    return files;
+}
+
+FolderPlan PlanFolder(ListingKind kind, std::string_view page, std::wstring_view serverBase) {
+    FolderPlan folder;
+    folder.kind = kind;
+    const std::vector<std::string> names = ParseListing(page, kind);
+    folder.linkedNames = names.size();
+    folder.entries.reserve(names.size());
+    for (const std::string& raw : names) {
+        PlanEntry entry;
+        entry.kind = kind;
+        entry.raw = raw;
+        std::wstring why;
+        std::optional<ListedName> name = DecodeListedName(raw, &why);
+        if (!name) {
+            MarkSkipped(entry, FailedItem{FailureKind::BadName, DisplayText(raw), {}}, std::move(why));
+            folder.entries.push_back(std::move(entry));
+            continue;
+        }
+        entry.url = FileUrl(serverBase, kind, name->urlName);
+        entry.fileName = std::move(name->fileName);
+        if (entry.fileName == texts::kChecksumsFile) {
+            entry.action = PlanAction::Checksums;
+        } else if (kind == ListingKind::Program && IsDatabaseName(entry.fileName)) {
+            // The user's data lives in the database: a reinstallation never replaces it.
+            entry.action = PlanAction::KeepIfPresent;
+        } else {
+            entry.action = PlanAction::Download;
+        }
+        folder.entries.push_back(std::move(entry));
+    }
+    return folder;
+}
+
+std::vector<FailedItem> ApplySha256Sums(FolderPlan& folder, const Sha256Sums& sums,
+                                        std::wstring_view sumsUrl) {
+    std::vector<FailedItem> failures;
+    for (const BadSumsLine& bad : sums.badLines) {
+        const std::optional<std::wstring> name = bad.name.empty() ? std::nullopt : DecodeUtf8(bad.name);
+        if (!name) {
+            failures.push_back(
+                {FailureKind::BadSumsLine,
+                 std::wstring(sumsUrl) + texts::kSumsLineNumber + std::to_wstring(bad.lineNumber),
+                 {}});
+            continue;
+        }
+        FailedItem item{FailureKind::NotDownloaded, *name, texts::kReasonBadSumsLine};
+        for (PlanEntry& entry : folder.entries) {
+            if (IsFile(entry) && entry.fileName == *name) {
+                MarkSkipped(entry, item, texts::kReasonBadSumsLine);
+            }
+        }
+        failures.push_back(std::move(item));
+    }
+    for (const auto& [rawName, digest] : sums.digests) {
+        const std::optional<std::wstring> name = DecodeUtf8(rawName);
+        bool listed = false;
+        for (PlanEntry& entry : folder.entries) {
+            if (name && entry.fileName == *name && entry.action != PlanAction::Skip) {
+                listed = true;
+                if (IsFile(entry)) {
+                    entry.sha256 = digest;
+                }
+            }
+        }
+        // The product's archives are served but never installed: nothing to check.
+        if (listed || (folder.kind == ListingKind::Program && IsExcludedArchive(rawName))) {
+            continue;
+        }
+        // Vouched for but not served: the installation would lack it.
+        PlanEntry missing;
+        missing.kind = folder.kind;
+        missing.raw = rawName;
+        missing.fileName = name.value_or(DisplayText(rawName));
+        missing.url = ParentUrl(sumsUrl) + L"/" + DisplayText(rawName);
+        FailedItem item{FailureKind::NotDownloaded, missing.fileName, texts::kReasonNotListed};
+        MarkSkipped(missing, item, texts::kReasonNotListed);
+        folder.entries.push_back(std::move(missing));
+        failures.push_back(std::move(item));
+    }
+    return failures;
+}
+
+ChecksumLoad LoadChecksums(FolderPlan& folder, const FetchText& fetch) {
+    ChecksumLoad load;
+    const PlanEntry* sumsEntry = folder.Checksums();
+    if (sumsEntry == nullptr) {
+        return load;
+    }
+    load.listed = true;
+    const std::wstring url = sumsEntry->url;
+    std::string body;
+    load.fetched = fetch(url, body);
+    if (load.fetched.ok()) {
+        load.failures = ApplySha256Sums(folder, ParseSha256Sums(body), url);
+        return load;
+    }
+    // The server vouches for its files here, and the voucher cannot be read: nothing goes in unchecked.
+    load.failures.push_back({FailureKind::NotDownloaded, texts::kChecksumsFile, ReasonText(load.fetched)});
+    for (PlanEntry& entry : folder.entries) {
+        if (IsFile(entry)) {
+            FailedItem item{FailureKind::NotDownloaded, entry.fileName, texts::kReasonNoSums};
+            MarkSkipped(entry, item, texts::kReasonNoSums);
+            load.failures.push_back(std::move(item));
+        }
+    }
+    return load;
+}
+
+RunFailure ListingUnavailable(const std::wstring& url, const TransferResult& fetched) {
+    constexpr int kFileNotFound = 2; // ERROR_FILE_NOT_FOUND, when nothing better says why
+    int number = kFileNotFound;
+    if (fetched.systemError != 0) {
+        number = static_cast<int>(fetched.systemError);
+    } else if (!fetched.ok() && fetched.status != 0) {
+        number = fetched.status;
+    }
+    return RunFailure{number, texts::kListingFailed, texts::kContextUrl + url};
+}
+
+Placement PlaceOf(const PlanEntry& entry, std::wstring_view location, std::wstring_view systemDir) {
+    switch (entry.kind) {
+    case ListingKind::Program: {
+        std::wstring folder = ProgramFolderWithSlash(location);
+        return {folder, folder + entry.fileName};
+    }
+    case ListingKind::Template: {
+        std::wstring folder = TemplateFolderWithSlash(location);
+        return {folder, folder + entry.fileName};
+    }
+    case ListingKind::Support:
+        break;
+    }
+    return {std::wstring(systemDir), std::wstring(systemDir) + L"\\" + entry.fileName};
+}
+
+} // namespace zunor

@@ -1,0 +1,97 @@
+#include "wizard/plan_listing.h"
+
+#include "wizard/install_paths.h"
+#include "wizard/install_plan.h"
+#include "wizard/texts.h"
+#include "wizard/transfer_log.h"
+#include "wizard/utf8_text.h"
+
+namespace zunor {
+namespace {
+
+constexpr wchar_t kLogListing[] = L"listing";
+constexpr wchar_t kLogPlan[] = L"plan";
+constexpr wchar_t kInMemory[] = L"(memory)";
+
+std::wstring Line(std::wstring_view url, std::wstring_view destination, std::wstring_view action) {
+    std::wstring line(url);
+    line.append(L"\t").append(destination).append(L"\t").append(action);
+    return line;
+}
+
+} // namespace
+
+PlanTotals ListPlan(RunNetwork& network, RunFiles& files, RunSystem& system, RunLog& log,
+                    const std::function<void(std::wstring_view)>& print, std::wstring_view serverBase,
+                    std::wstring_view location) {
+    std::wstring base(serverBase);
+    while (!base.empty() && base.back() == L'/') {
+        base.pop_back();
+    }
+    const FetchText fetch = [&](const std::wstring& url, std::string& body) {
+        const TransferResult result = network.FetchText(url, body);
+        log.Write(kLogListing, DescribeTransfer(url, kInMemory, result));
+        return result;
+    };
+
+    // The same order as the installation: listings, then each folder's SHA256SUMS.
+    InstallPlan plan;
+    for (const ListingKind kind : {ListingKind::Support, ListingKind::Program, ListingKind::Template}) {
+        const std::wstring url = ListingUrl(base, kind);
+        std::string page;
+        const TransferResult fetched = fetch(url, page);
+        if (!fetched.ok()) {
+            throw ListingUnavailable(url, fetched);
+        }
+        plan[kind] = PlanFolder(kind, page, base);
+    }
+    for (const ListingKind kind : kRetrievalOrder) {
+        LoadChecksums(plan[kind], fetch);
+    }
+
+    const std::wstring place = WithSeparator(location);
+    const std::wstring systemDir = system.SystemDir();
+    PlanTotals totals;
+    const auto emit = [&](const std::wstring& line) {
+        print(line);
+        log.Write(kLogPlan, line);
+    };
+    for (const ListingKind kind : kRetrievalOrder) {
+        for (const PlanEntry& entry : plan[kind].entries) {
+            const Placement where = PlaceOf(entry, place, systemDir);
+            switch (entry.action) {
+            case PlanAction::Checksums:
+                emit(Line(entry.url, texts::kPlanNoDestination, texts::kPlanChecksums));
+                break;
+            case PlanAction::Skip:
+                ++totals.skipped;
+                emit(Line(entry.url.empty() ? ListingUrl(base, kind) + L"/" + DisplayText(entry.raw)
+                                            : entry.url,
+                          entry.fileName.empty() ? std::wstring(texts::kPlanNoDestination) : where.path,
+                          texts::kPlanSkipPrefix + entry.why));
+                break;
+            case PlanAction::Download:
+            case PlanAction::KeepIfPresent:
+                if (!files.IsInside(where.folder, where.path)) {
+                    ++totals.skipped;
+                    emit(Line(entry.url, where.path,
+                              std::wstring(texts::kPlanSkipPrefix) + texts::kRefusedOutsideFolder));
+                } else if (entry.action == PlanAction::KeepIfPresent && files.FileExists(where.path)) {
+                    ++totals.kept;
+                    emit(Line(entry.url, where.path, texts::kPlanKeep));
+                } else {
+                    ++totals.downloads;
+                    emit(Line(entry.url, where.path,
+                              entry.sha256 ? texts::kPlanDownloadChecked : texts::kPlanDownload));
+                }
+                break;
+            }
+        }
+    }
+    emit(texts::kPlanTotalsPrefix + std::to_wstring(totals.downloads) + texts::kPlanTotalsDownload +
+         std::to_wstring(totals.kept) + texts::kPlanTotalsKeep + std::to_wstring(totals.skipped) +
+         texts::kPlanTotalsSkip);
+    return totals;
+}
+
+} // namespace zunor

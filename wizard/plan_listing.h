@@ -1,0 +1,24 @@
+#pragma once
+// /LIST: what an installation would do, printed instead of done. The listings and SHA256SUMS are read
+// into memory; no folder, file, registry value or shortcut is made.
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "wizard/run_ports.h"
+
+namespace zunor {
+
+struct PlanTotals {
+    std::size_t downloads = 0;
+    std::size_t kept = 0;
+    std::size_t skipped = 0;
+};
+
+// Prints one line per file: address, destination and action, separated by tabs; then the totals.
+// Every line also goes to the log. Throws RunFailure when a listing page cannot be had.
+PlanTotals ListPlan(RunNetwork& network, RunFiles& files, RunSystem& system, RunLog& log,
+                    const std::function<void(std::wstring_view)>& print, std::wstring_view serverBase,
+                    std::wstring_view location);
+
+} // namespace zunor
