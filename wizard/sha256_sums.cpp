@@ -4,24 +4,12 @@
 #include <set>
 
 #include "wizard/listing_parser.h"
+#include "wizard/utf8_text.h"
 
 namespace zunor {
 namespace {
 
 constexpr std::size_t kHexDigits = 64;
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
 
 std::optional<Sha256Digest> ParseDigest(std::string_view hex) {
     if (hex.size() != kHexDigits) {

@@ -23,4 +23,7 @@ void AppendUtf8(std::string& out, char32_t codePoint);
 
 bool IsValidCodePoint(char32_t codePoint);
 
+// The value of one hexadecimal digit, or -1.
+int HexValue(char c);
+
 } // namespace zunor

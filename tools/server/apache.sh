@@ -10,6 +10,7 @@
 #   METHOD STATUS BODY_BYTES KEEPALIVE_COUNT "RANGE_HEADER" "URL_PATH_AND_QUERY"
 # KEEPALIVE_COUNT is 0 for the first request on a connection, 1 for the next one on it, and so on.
 set -euo pipefail
+. "$(dirname "$0")/wait_ready.sh"
 usage() { echo "usage: apache.sh start|stop BUILD_DIR PORT [DOCROOT] [--plain]" >&2; exit 2; }
 [ $# -ge 3 ] || usage
 action="$1"; build="$(realpath -m "$2")"; port="$3"; shift 3
@@ -113,18 +114,7 @@ start)
     rm -f "$dir/access.log" "$dir/error.log"
     write_config
     "$httpd" -f "$dir/httpd.conf" -k start || { cat "$dir/error.log" >&2 2>/dev/null; exit 1; }
-    deadline=$((SECONDS + 20))
-    until curl -s -o /dev/null --cacert "$build/pki/ca.crt" "https://127.0.0.1:$port/"; do
-        if [ $SECONDS -ge $deadline ]; then
-            echo "apache did not answer on 127.0.0.1:$port" >&2
-            cat "$dir/error.log" >&2 2>/dev/null || true
-            stop_server
-            exit 1
-        fi
-        sleep 0.1
-    done
-    # The readiness probe is not a test's request.
-    : >"$dir/access.log"
+    wait_ready apache "https://127.0.0.1:$port/" "$dir" "$build/pki/ca.crt"
     ;;
 stop)
     stop_server

@@ -8,6 +8,7 @@
 # access.log, one line per request, in apache.sh's form, URL last:
 #   METHOD STATUS BODY_BYTES REQUESTS_ON_CONNECTION "RANGE_HEADER" "URL_PATH_AND_QUERY"
 set -euo pipefail
+. "$(dirname "$0")/wait_ready.sh"
 usage() { echo "usage: nginx.sh start|stop BUILD_DIR PORT [DOCROOT]" >&2; exit 2; }
 [ $# -ge 3 ] || usage
 action="$1"; build="$(realpath -m "$2")"; port="$3"
@@ -79,18 +80,7 @@ start)
     rm -f "$dir/access.log" "$dir/error.log"
     write_config
     "$nginx" -c "$dir/nginx.conf" -p "$dir" -e "$dir/error.log" || { cat "$dir/error.log" >&2 2>/dev/null; exit 1; }
-    deadline=$((SECONDS + 20))
-    until curl -s -o /dev/null --cacert "$build/pki/ca.crt" "https://127.0.0.1:$port/"; do
-        if [ $SECONDS -ge $deadline ]; then
-            echo "nginx did not answer on 127.0.0.1:$port" >&2
-            cat "$dir/error.log" >&2 2>/dev/null || true
-            stop_server
-            exit 1
-        fi
-        sleep 0.1
-    done
-    # The readiness probe is not a test's request.
-    : >"$dir/access.log"
+    wait_ready nginx "https://127.0.0.1:$port/" "$dir" "$build/pki/ca.crt"
     ;;
 stop)
     stop_server

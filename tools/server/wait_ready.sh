@@ -1,0 +1,17 @@
+# Sourced by the server scripts. wait_ready NAME URL DIR CA: polls URL until the server answers (20 s
+# at most); on time-out shows DIR/error.log, stops the server (the caller's stop_server) and exits 1.
+# Then empties DIR/access.log: the readiness probe is not a test's request.
+wait_ready() {
+    local name="$1" url="$2" dir="$3" ca="$4"
+    local deadline=$((SECONDS + 20))
+    until curl -s -o /dev/null --cacert "$ca" "$url"; do
+        if [ $SECONDS -ge $deadline ]; then
+            echo "$name did not answer at $url" >&2
+            cat "$dir/error.log" >&2 2>/dev/null || true
+            stop_server
+            exit 1
+        fi
+        sleep 0.1
+    done
+    : >"$dir/access.log"
+}
