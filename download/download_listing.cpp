@@ -11,7 +11,7 @@ constexpr short kRetryBudget = 3;
 } // namespace
 
 zunor::TransferResult DownloadListing(const std::wstring& url, const std::wstring& folder,
-                                      const std::wstring& fileName) {
+                                      const std::wstring& fileName, const zunor::TransferOptions& options) {
     zunor::TransferResult result;
     const ULONGLONG start = GetTickCount64();
     try {
@@ -19,7 +19,7 @@ zunor::TransferResult DownloadListing(const std::wstring& url, const std::wstrin
         int attempts = 0;
         short budget = kRetryBudget;
         while (--budget > 0) {
-            result = detail::FetchOnce(url, path, LengthRule::CheckedIfDeclared);
+            result = detail::FetchOnce(url, path, LengthRule::CheckedIfDeclared, options);
             ++attempts;
             // The server's own answer, whatever it is, is not retried; only a failed exchange is.
             if (result.ok() || result.error == zunor::TransferError::HttpStatus)

@@ -24,7 +24,8 @@ zunor::TransferResult DownloadFile(const std::wstring& url, const std::wstring& 
 // A status other than 200 ends after one attempt; an error (connection, TLS, timeout, write)
 // is followed at once by a second and last attempt.
 zunor::TransferResult DownloadListing(const std::wstring& url, const std::wstring& folder,
-                                      const std::wstring& fileName);
+                                      const std::wstring& fileName,
+                                      const zunor::TransferOptions& options = {});
 
 // Fetches a small text (a listing page, SHA256SUMS) into body, with DownloadListing's rules. It passes
 // through a temporary file of its own, deleted before the call returns, so nothing stays on disk.

@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 
+#include "download/timeouts.h"
 #include "system/unique_handles.h"
 
 namespace zunor {
@@ -13,6 +14,11 @@ namespace zunor {
 namespace {
 
 constexpr DWORD kPumpEveryMs = 50;
+// WinINet's own connect limit is not honoured everywhere (Wine ignores it, and the TLS handshake has
+// none), so a server that never accepts would hold a request for minutes. Until the answer has come,
+// the window side keeps its own deadline: the connect and receive limits, and a little slack.
+constexpr ULONGLONG kAnswerSlackMs = 2000;
+constexpr DWORD kInternetTimeout = 12002; // ERROR_INTERNET_TIMEOUT
 
 // What the two threads share. Held by both, so it outlives whichever ends first.
 struct Shared {
@@ -24,6 +30,7 @@ struct Shared {
     std::uint64_t received = 0;
     std::uint64_t total = 0;
     bool progressed = false;
+    bool answered = false; // the body has begun: from here the transfer's own limits apply
     std::atomic<bool> cancel{false};
 };
 
@@ -70,6 +77,7 @@ TransferResult RunInBackground(const Transfer& transfer, const TransferOptions& 
             raw->received = received;
             raw->total = total;
             raw->progressed = true;
+            raw->answered = true;
         };
         shared->workerOptions.cancelled = [raw] { return raw->cancel.load(); };
 
@@ -80,6 +88,8 @@ TransferResult RunInBackground(const Transfer& transfer, const TransferOptions& 
             delete handed;
             return transfer(options);
         }
+        const modSetup::Timeouts limits = modSetup::CurrentTimeouts();
+        const ULONGLONG answerDeadline = GetTickCount64() + limits.connectMs + limits.receiveMs + kAnswerSlackMs;
         for (;;) {
             const HANDLE handles[] = {thread.get()};
             const DWORD woke = MsgWaitForMultipleObjects(1, handles, FALSE, kPumpEveryMs, QS_ALLINPUT);
@@ -89,6 +99,21 @@ TransferResult RunInBackground(const Transfer& transfer, const TransferOptions& 
             Report(*shared, options);
             if (options.cancelled && options.cancelled())
                 shared->cancel = true;
+            bool answered = false;
+            {
+                std::lock_guard guard(shared->lock);
+                answered = shared->answered;
+            }
+            if (!answered && GetTickCount64() > answerDeadline) {
+                // Left behind, the worker stops at its first chance and keeps nothing: it holds
+                // its own share of the state, and the cancellation stops it before any commit.
+                shared->cancel = true;
+                TransferResult timedOut;
+                timedOut.error = TransferError::Timeout;
+                timedOut.systemError = kInternetTimeout;
+                timedOut.attempts = 1;
+                return timedOut;
+            }
         }
         WaitForSingleObject(thread.get(), INFINITE);
         Report(*shared, options);

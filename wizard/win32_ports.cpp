@@ -32,7 +32,9 @@ TransferResult WinNetwork::DownloadFile(const std::wstring& url, const std::wstr
 TransferResult WinNetwork::DownloadListing(const std::wstring& url, const std::wstring& folder,
                                            const std::wstring& fileName) {
     return RunInBackground(
-        [url, folder, fileName](const TransferOptions&) { return modSetup::DownloadListing(url, folder, fileName); },
+        [url, folder, fileName](const TransferOptions& own) {
+            return modSetup::DownloadListing(url, folder, fileName, own);
+        },
         TransferOptions{}, [this] { window_.ProcessPendingMessages(); });
 }
 
