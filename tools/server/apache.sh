@@ -10,7 +10,7 @@
 #   METHOD STATUS BODY_BYTES KEEPALIVE_COUNT "RANGE_HEADER" "URL_PATH_AND_QUERY"
 # KEEPALIVE_COUNT is 0 for the first request on a connection, 1 for the next one on it, and so on.
 set -euo pipefail
-. "$(dirname "$0")/wait_ready.sh"
+. "$(dirname "$0")/server_common.sh"
 usage() { echo "usage: apache.sh start|stop BUILD_DIR PORT [DOCROOT] [--plain]" >&2; exit 2; }
 [ $# -ge 3 ] || usage
 action="$1"; build="$(realpath -m "$2")"; port="$3"; shift 3
@@ -25,20 +25,6 @@ dir="$build/apache-$port"
 pidfile="$dir/httpd.pid"
 modules=/usr/lib/apache2/modules
 httpd=/usr/sbin/apache2
-
-running() { [ -f "$pidfile" ] && kill -0 "$(cat "$pidfile")" 2>/dev/null; }
-
-stop_server() {
-    running || { rm -f "$pidfile"; return 0; }
-    local pid; pid="$(cat "$pidfile")"
-    kill -TERM "$pid" 2>/dev/null || true
-    local deadline=$((SECONDS + 15))
-    while kill -0 "$pid" 2>/dev/null; do
-        [ $SECONDS -lt $deadline ] || { kill -KILL "$pid" 2>/dev/null || true; break; }
-        sleep 0.1
-    done
-    rm -f "$pidfile"
-}
 
 write_config() {
     local user_lines="" index_lines=""

@@ -8,7 +8,7 @@
 # access.log, one line per request, in apache.sh's form, URL last:
 #   METHOD STATUS BODY_BYTES REQUESTS_ON_CONNECTION "RANGE_HEADER" "URL_PATH_AND_QUERY"
 set -euo pipefail
-. "$(dirname "$0")/wait_ready.sh"
+. "$(dirname "$0")/server_common.sh"
 usage() { echo "usage: nginx.sh start|stop BUILD_DIR PORT [DOCROOT]" >&2; exit 2; }
 [ $# -ge 3 ] || usage
 action="$1"; build="$(realpath -m "$2")"; port="$3"
@@ -16,20 +16,6 @@ docroot="$(realpath -m "${4:-$build/server/htdocs}")"
 dir="$build/nginx-$port"
 pidfile="$dir/nginx.pid"
 nginx=/usr/sbin/nginx
-
-running() { [ -f "$pidfile" ] && kill -0 "$(cat "$pidfile")" 2>/dev/null; }
-
-stop_server() {
-    running || { rm -f "$pidfile"; return 0; }
-    local pid; pid="$(cat "$pidfile")"
-    kill -TERM "$pid" 2>/dev/null || true
-    local deadline=$((SECONDS + 15))
-    while kill -0 "$pid" 2>/dev/null; do
-        [ $SECONDS -lt $deadline ] || { kill -KILL "$pid" 2>/dev/null || true; break; }
-        sleep 0.1
-    done
-    rm -f "$pidfile"
-}
 
 write_config() {
     local user_line=""
