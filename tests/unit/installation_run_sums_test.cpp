@@ -9,7 +9,6 @@
 namespace zunor::test {
 namespace {
 
-constexpr wchar_t kBase[] = L"https://srv";
 const std::string kHex1 = std::string(63, '0') + "1";
 const std::string kHex2 = std::string(64, 'f');
 
@@ -30,22 +29,15 @@ Sha256Digest Digest(const std::string& hex) {
     return d;
 }
 
-class SumsRunTest : public ::testing::Test {
+class SumsRunTest : public ::testing::Test, public RunFakes {
 protected:
-    Recorder rec;
-    FakeWindow window{rec};
-    FakeFiles files{rec};
-    FakeNetwork net{rec, files};
-    FakeSystem sys{rec};
-    FakeLog log;
-
+    using RunFakes::Run; // not the framework's own Test::Run
     void Serve(std::wstring_view folder, const std::vector<std::string>& names) {
         net.pages[std::wstring(kBase) + std::wstring(folder)] = CrLfPage(names);
     }
     void Sums(std::wstring_view folder, const std::string& text) {
         net.pages[std::wstring(kBase) + std::wstring(folder) + L"/SHA256SUMS"] = text;
     }
-    RunOutcome Run() { return InstallationRun(window, net, files, sys, log, kBase).Execute(); }
     std::size_t Index(std::wstring_view call) const {
         for (std::size_t i = 0; i < rec.calls.size(); ++i) {
             if (rec.calls[i] == call) {

@@ -10,7 +10,6 @@
 namespace zunor::test {
 namespace {
 
-constexpr wchar_t kBase[] = L"https://srv";
 
 std::string Page(const std::vector<std::string>& names) {
     // Apache's index: LF line ends, so the whole page is one line to the scan.
@@ -21,15 +20,9 @@ std::string Page(const std::vector<std::string>& names) {
     return page + "</body></html>\n";
 }
 
-class RunTest : public ::testing::Test {
+class RunTest : public ::testing::Test, public RunFakes {
 protected:
-    Recorder rec;
-    FakeWindow window{rec};
-    FakeFiles files{rec};
-    FakeNetwork net{rec, files};
-    FakeSystem sys{rec};
-    FakeLog log;
-
+    using RunFakes::Run; // not the framework's own Test::Run
     void Serve(std::wstring_view folder, const std::vector<std::string>& names) {
         net.pages[std::wstring(kBase) + std::wstring(folder)] = Page(names);
     }
@@ -39,7 +32,6 @@ protected:
         Serve(L"/zunor/TEMPLATE", templates);
         Serve(L"/zunor/SUPORT", support);
     }
-    RunOutcome Run() { return InstallationRun(window, net, files, sys, log, kBase).Execute(); }
     RunFailure RunExpectingFailure() {
         try {
             Run();

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "wizard/installation_run.h"
 #include "wizard/run_ports.h"
 
 namespace zunor::test {
@@ -240,6 +241,19 @@ public:
     void Write(std::wstring_view step, std::wstring_view detail) override {
         lines.push_back(std::wstring(step) + L": " + std::wstring(detail));
     }
+};
+
+// One run over the fakes, all recording into one Recorder, against the server kBase.
+struct RunFakes {
+    static constexpr wchar_t kBase[] = L"https://srv";
+    Recorder rec;
+    FakeWindow window{rec};
+    FakeFiles files{rec};
+    FakeNetwork net{rec, files};
+    FakeSystem sys{rec};
+    FakeLog log;
+
+    RunOutcome Run() { return InstallationRun(window, net, files, sys, log, kBase).Execute(); }
 };
 
 } // namespace zunor::test
