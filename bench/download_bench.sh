@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # download_bench.sh BUILD_DIR [PORT]: fetches a 512 MiB file from the local Apache once with
 # DownloadFile (under Wine) and once with curl, and prints time and DownloadFile's peak working set.
-# Needs the win32 build tree with download_bench.exe, its test PKI and its Wine prefix (run the
+# Needs a Win32 build tree (win32 or win64) with download_bench.exe, its test PKI and its Wine prefix (run the
 # win tests once, or the pki and wineprefix fixtures). Not a ctest test.
 set -euo pipefail
 build="$(realpath "$1")"; port="${2:-18743}"

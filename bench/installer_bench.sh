@@ -10,11 +10,18 @@
 #   3. curl over one connection, and wget -r -np of the three folders;
 # then prints the ratios, the installer's own cost per file, its peak working set (from its /LOG=)
 # against an idle Win32 process's, and the listing parser's speed (listing_speed of the native tree),
-# each against its target. Needs the win32 tree built (ZunorSetup, wininet_floor, certimport) with its
-# test PKI (the pki fixture, or tools/server/pki.sh BUILD_DIR/pki). Not a ctest test.
+# each against its target. BUILD_DIR defaults to the Win32 tree this host runs (tools/wine/host.sh:
+# win32, or the 64-bit twin win64 where no 32-bit x86 code runs). Needs that tree built (ZunorSetup,
+# wininet_floor, certimport) with its test PKI (the pki fixture, or tools/server/pki.sh BUILD_DIR/pki).
+# Not a ctest test.
 set -euo pipefail
 source_dir="$(cd "$(dirname "$0")/.." && pwd)"
-build="$(realpath "${1:-$source_dir/build/win32}")"
+if [ -z "${1:-}" ]; then
+    . "$source_dir/tools/wine/host.sh"
+    zunor_choose_tree
+    echo "bench: the $ZUNOR_TREE tree: $ZUNOR_TREE_WHY"
+fi
+build="$(realpath "${1:-$source_dir/build/$ZUNOR_TREE}")"
 port="${2:-19210}"
 root="$build/bench-installer"
 docroot="$root/htdocs"
@@ -24,7 +31,7 @@ setup="$build/ZunorSetup.exe"
 floor="$build/bench/wininet_floor.exe"
 native="$(sed -n 's/^ZUNOR_NATIVE_BUILD:PATH=//p' "$build/CMakeCache.txt")"
 for f in "$setup" "$floor" "$build/tools/certimport.exe" "$build/pki/ca.crt" "$sample/SUPORT" "$native/bench/listing_speed"; do
-    [ -e "$f" ] || { echo "missing $f: build the win32 and native trees (and the pki fixture) first" >&2; exit 1; }
+    [ -e "$f" ] || { echo "missing $f: build the native tree and this Win32 tree (and the pki fixture) first" >&2; exit 1; }
 done
 command -v wget >/dev/null || { echo "wget is not installed (run tools/setup.sh as root)" >&2; exit 1; }
 

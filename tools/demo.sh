@@ -8,10 +8,13 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 bash tools/setup.sh
-cmake --preset win32 >/dev/null
-cmake --build --preset win32
+. tools/wine/host.sh
+zunor_choose_tree
+cmake --preset "$ZUNOR_TREE" >/dev/null
+cmake --build --preset "$ZUNOR_TREE"
+echo "demo: the $ZUNOR_TREE installer (build/$ZUNOR_TREE): $ZUNOR_TREE_WHY"
 
-build="$root/build/win32"
+build="$root/build/$ZUNOR_TREE"
 demo="$root/build/demo"
 port=8443
 mkdir -p "$demo"
@@ -74,6 +77,6 @@ echo
 echo "== shortcuts:"
 find "$WINEPREFIX/drive_c" -name '*.lnk' \( -path '*Desktop*' -o -path '*Brantovik*' \) 2>/dev/null | while read -r lnk; do
     echo "$lnk"
-    wine "$build/tools/lnkinfo.exe" "$(winepath -w "$lnk")" | tr -d '\r' | sed 's/^/    /'
+    wine "$build/tools/wininfo.exe" link "$(winepath -w "$lnk")" | tr -d '\r' | sed 's/^/    /'
 done
 exit "$code"

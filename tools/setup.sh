@@ -6,8 +6,17 @@ set -euo pipefail
 need=()
 have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 
-pkgs=(cmake g++ make googletest g++-mingw-w64-i686 wine wine64 wine32:i386 xvfb x11-utils imagemagick
-      apache2 openssl python3 curl wget nginx-light clang libclang-rt-14-dev xdotool fonts-dejavu-core fonts-wine)
+# Both MinGW compilers: the win32 tree (the shipped installer) and its 64-bit twin always build.
+pkgs=(cmake g++ make googletest g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 xvfb x11-utils
+      imagemagick apache2 openssl python3 curl wget nginx-light clang libclang-rt-14-dev xdotool fonts-dejavu-core
+      fonts-wine)
+# wine32 only where the kernel runs 32-bit x86 code; elsewhere it would install but never start.
+. "$(dirname "$0")/wine/host.sh"
+runs_i386=0
+if zunor_runs_i386; then
+    runs_i386=1
+    pkgs+=(wine32:i386)
+fi
 for p in "${pkgs[@]}"; do have_pkg "$p" || need+=("$p"); done
 
 if [ ${#need[@]} -eq 0 ]; then
@@ -21,7 +30,7 @@ fi
 
 echo "setup: installing ${need[*]}"
 export DEBIAN_FRONTEND=noninteractive
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
+if [ "$runs_i386" -eq 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386
 fi
 apt-get update -qq

@@ -1,8 +1,8 @@
 """Shared pieces of the end-to-end tests: the Wine environment of the build tree, the UI driver,
 screenshots of the test display, and starting ZunorSetup.exe.
 
-The tests run under ctest with ZUNOR_BUILD (the win32 build tree) and ZUNOR_SOURCE set. Wine and the
-Xvfb display are required: when either is missing the harness raises, and the test fails.
+The tests run under ctest with ZUNOR_BUILD (the win32 or win64 build tree) and ZUNOR_SOURCE set. Wine
+and the Xvfb display are required: when either is missing the harness raises, and the test fails.
 """
 import os
 import re
@@ -26,8 +26,31 @@ class DriverError(RuntimeError):
 def build_dir():
     build = os.environ.get("ZUNOR_BUILD")
     if not build or not os.path.isdir(build):
-        raise HarnessError("ZUNOR_BUILD must name the win32 build tree")
+        raise HarnessError("ZUNOR_BUILD must name the win32 or win64 build tree")
     return build
+
+
+# Debian's wine wrapper picks the 32-bit loader whenever wine32 is installed, even on a kernel that
+# cannot run it; the 64-bit tree names Wine's 64-bit loader itself (as tools/wine/env.sh does).
+WINE64_LOADER = "/usr/lib/wine/wine64"
+
+
+def win_arch():
+    """"win32" or "win64": the architecture the build tree's programs were built for."""
+    path = os.path.join(build_dir(), "win-arch")
+    try:
+        with open(path) as f:
+            arch = f.read().strip()
+    except OSError:
+        raise HarnessError(f"{path} is missing: configure the tree with the win32 or win64 preset")
+    if arch not in ("win32", "win64"):
+        raise HarnessError(f"{path} names no known architecture: {arch!r}")
+    return arch
+
+
+def wine(*args):
+    """The command line that runs args under the build tree's Wine loader."""
+    return [WINE64_LOADER if win_arch() == "win64" else "wine", *args]
 
 
 def source_dir():
@@ -40,8 +63,9 @@ def source_dir():
 def wine_env():
     """The environment tools/wine/env.sh sets up: the build tree's prefix, quiet Wine, the test display."""
     build = build_dir()
-    if shutil.which("wine") is None:
-        raise HarnessError("wine is not installed (run tools/setup.sh as root)")
+    loader = wine()[0]
+    if shutil.which(loader) is None:
+        raise HarnessError(f"{loader} is not installed (run tools/setup.sh as root)")
     if shutil.which("Xvfb") is None:
         raise HarnessError("Xvfb is not installed (run tools/setup.sh as root)")
     display_file = os.path.join(build, "xvfb.display")
@@ -54,6 +78,8 @@ def wine_env():
     env["WINEPREFIX"] = prefix
     env["WINEDEBUG"] = os.environ.get("WINEDEBUG", "-all")
     env["WINEARCH"] = "win64"
+    if win_arch() == "win64":
+        env["WINELOADER"] = WINE64_LOADER
     env["WINEDLLOVERRIDES"] = os.environ.get("WINEDLLOVERRIDES", "mscoree,mshtml=;winemenubuilder.exe=d")
     with open(display_file) as f:
         env["DISPLAY"] = ":" + f.read().strip()
@@ -153,7 +179,7 @@ class UiDriver:
         if not os.path.isfile(exe):
             raise HarnessError(f"{exe} is not built")
         self.reply_timeout = reply_timeout
-        self.proc = subprocess.Popen(["wine", exe], env=self.env, stdin=subprocess.PIPE,
+        self.proc = subprocess.Popen(wine(exe), env=self.env, stdin=subprocess.PIPE,
                                      stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         self._buffer = b""
 

@@ -28,6 +28,7 @@ class Prefix:
         self.env = harness.wine_env()
         self.root = self.env["WINEPREFIX"]
         self.drive_c = os.path.join(self.root, "drive_c")
+        self._system_dir = None
 
     def host(self, windows_path):
         """Host path of a C:\\ path inside the prefix."""
@@ -36,9 +37,18 @@ class Prefix:
 
     @property
     def system_dir(self):
-        # A 32-bit program's C:\windows\system32 is syswow64 in a 64-bit prefix.
-        wow = os.path.join(self.drive_c, "windows", "syswow64")
-        return wow if os.path.isdir(wow) else os.path.join(self.drive_c, "windows", "system32")
+        """Host path of the system folder where the installer places components: syswow64 for the
+        32-bit installer, system32 for its 64-bit twin (asked of the tree's own wininfo.exe)."""
+        if self._system_dir is None:
+            fields = self.wininfo("system")
+            self._system_dir = self.host(fields["system"])
+        return self._system_dir
+
+    def wininfo(self, *args):
+        """name=value lines of tools/wininfo.exe, as a dict."""
+        exe = os.path.join(harness.build_dir(), "tools", "wininfo.exe")
+        out = self.wine(exe, *args).stdout.decode("utf-8")
+        return dict(line.split("=", 1) for line in out.splitlines() if "=" in line)
 
     @property
     def desktop(self):
@@ -54,7 +64,7 @@ class Prefix:
                             "Brantovik")
 
     def wine(self, *args, check=True):
-        return subprocess.run(["wine", *args], env=self.env, check=check, capture_output=True, timeout=120)
+        return subprocess.run(harness.wine(*args), env=self.env, check=check, capture_output=True, timeout=120)
 
     def reg_add_key(self, key):
         self.wine("reg", "add", key, "/f")
@@ -76,9 +86,7 @@ class Prefix:
 
     def shortcut(self, lnk_host_path):
         """(target, working directory) of a .lnk, read back through IShellLinkW."""
-        exe = os.path.join(harness.build_dir(), "tools", "lnkinfo.exe")
-        out = self.wine(exe, harness.windows_path(lnk_host_path)).stdout.decode("utf-8")
-        fields = dict(line.split("=", 1) for line in out.splitlines() if "=" in line)
+        fields = self.wininfo("link", harness.windows_path(lnk_host_path))
         return fields.get("target"), fields.get("workdir")
 
     def kill_product(self):

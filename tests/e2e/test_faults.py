@@ -185,7 +185,7 @@ class FaultMatrixTest(unittest.TestCase):
         with contextlib.suppress(FileNotFoundError):
             os.remove(log)
         env = dict(self.prefix.env, ZUNOR_TEST_TIMEOUTS=TIMEOUTS)
-        args = ["wine", harness.setup_exe(), "/S", f"/SERVER=https://localhost:{port or self.server.port}",
+        args = [*harness.wine(harness.setup_exe()), "/S", f"/SERVER=https://localhost:{port or self.server.port}",
                 f"/LOG={harness.windows_path(log)}", *extra]
         if self.location != DEFAULT_LOCATION:
             args.append(f"/D={self.location}")
@@ -354,8 +354,8 @@ class FaultMatrixTest(unittest.TestCase):
         self.old_installation()
         before = self.snapshot()
         held = self.destination("", "ZunorRes.dat")
-        helper = subprocess.Popen(["wine", os.path.join(harness.build_dir(), "tools", "hold_file.exe"),
-                                   harness.windows_path(held)], env=self.prefix.env, stdin=subprocess.PIPE,
+        helper = subprocess.Popen(harness.wine(os.path.join(harness.build_dir(), "tools", "hold_file.exe"),
+                                               harness.windows_path(held)), env=self.prefix.env, stdin=subprocess.PIPE,
                                   stdout=subprocess.PIPE)
         try:
             self.assertEqual(helper.stdout.readline().strip(), b"held")

@@ -49,7 +49,7 @@ class ListingsTest(unittest.TestCase):
         self.prefix.clean_slate()
 
     def setup(self, *args, timeout=300):
-        proc = subprocess.run(["wine", harness.setup_exe(), *args], env=self.prefix.env, capture_output=True,
+        proc = subprocess.run([*harness.wine(harness.setup_exe()), *args], env=self.prefix.env, capture_output=True,
                               timeout=timeout)
         return proc.returncode, proc.stdout.decode("utf-8", "replace").replace("\r\n", "\n")
 

@@ -163,7 +163,7 @@ class LiveWindowTest(unittest.TestCase):
         if os.path.exists(log):
             os.remove(log)
         with ProductServer(self.port + 1, self.root, "--break-first-at", "0.9") as server:
-            proc = subprocess.run(["wine", harness.setup_exe(), "/S", f"/SERVER={server.base}",
+            proc = subprocess.run([*harness.wine(harness.setup_exe()), "/S", f"/SERVER={server.base}",
                                    f"/LOG={harness.windows_path(log)}", f"/D={LOCATION}"],
                                   env=self.prefix.env, capture_output=True, timeout=300)
             out = proc.stdout.decode("utf-8", "replace")

@@ -29,7 +29,7 @@ class UnattendedTest(unittest.TestCase):
 
     def setup(self, *args, timeout=300):
         """Runs ZunorSetup.exe with args to its end; returns (exit code, console output)."""
-        proc = subprocess.run(["wine", harness.setup_exe(), *args], env=self.prefix.env, capture_output=True,
+        proc = subprocess.run([*harness.wine(harness.setup_exe()), *args], env=self.prefix.env, capture_output=True,
                               timeout=timeout)
         return proc.returncode, proc.stdout.decode("utf-8", "replace").replace("\r\n", "\n")
 

@@ -4,4 +4,4 @@ add_subdirectory(components)
 
 zunor_add_win_gtest(NAME system_tests
     SOURCES system_registry_test.cpp system_components_test.cpp system_settings_test.cpp system_shell_test.cpp)
-add_dependencies(system_tests test_components lnkinfo)
+add_dependencies(system_tests test_components wininfo)

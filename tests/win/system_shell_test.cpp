@@ -102,13 +102,13 @@ TEST_F(ShortcutTest, WorksOnAThreadInTheMultithreadedApartment) {
     EXPECT_EQ(info->target, target_);
 }
 
-// The e2e scripts read shortcuts through tools/lnkinfo; its lines must carry the paths exactly.
-TEST_F(ShortcutTest, LnkinfoPrintsTargetAndWorkingDirectory) {
+// The e2e scripts read shortcuts through tools/wininfo; its lines must carry the paths exactly.
+TEST_F(ShortcutTest, WininfoPrintsTargetAndWorkingDirectory) {
     const std::wstring link = folder_ / L"Brantovik ZUNOR 2021.lnk";
     const std::wstring target = program_ + L"\\Dovr\u0161i.exe";
     ASSERT_TRUE(zunor::CreateShortcut(link, target, workDir_));
 
-    const std::wstring out = folder_ / L"lnkinfo.txt";
+    const std::wstring out = folder_ / L"wininfo.txt";
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE file =
         CreateFileW(out.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
@@ -119,12 +119,12 @@ TEST_F(ShortcutTest, LnkinfoPrintsTargetAndWorkingDirectory) {
     startup.hStdOutput = file;
     startup.hStdError = file;
     std::wstring command =
-        L"\"" + zunor::testing::ExeFolder() + L"\\..\\tools\\lnkinfo.exe\" \"" + link + L"\"";
+        L"\"" + zunor::testing::ExeFolder() + L"\\..\\tools\\wininfo.exe\" link \"" + link + L"\"";
     PROCESS_INFORMATION process{};
     const BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                                         &startup, &process);
     CloseHandle(file);
-    ASSERT_TRUE(started) << "cannot start lnkinfo: " << command;
+    ASSERT_TRUE(started) << "cannot start wininfo: " << command;
     ASSERT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
     DWORD code = 1;
     GetExitCodeProcess(process.hProcess, &code);

@@ -8,4 +8,4 @@ if [ ! -d "$WINEPREFIX/drive_c" ]; then
     echo "no Wine prefix at $WINEPREFIX (the wineprefix fixture makes it)" >&2
     exit 1
 fi
-exec wine "$@"
+exec "$ZUNOR_WINE" "$@"

@@ -1,0 +1,71 @@
+// wininfo: what host-side test scripts need to know from inside Windows, in UTF-8 "name=value" lines.
+//   wininfo link LINK.lnk   the shortcut's "target=" and "workdir="; exit 1 when it cannot be read
+//   wininfo system          "system=" the system folder where this build's programs see it, as the
+//                           file system holds it (syswow64 for a 32-bit program on 64-bit Windows),
+//                           and "wow64=1" or "wow64=0"
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+#include <string>
+
+#include "system/shortcut.h"
+
+namespace {
+
+void PrintLine(const char* label, const std::wstring& value) {
+    std::string utf8;
+    if (!value.empty()) {
+        const int n = WideCharToMultiByte(CP_UTF8, 0, value.c_str(), static_cast<int>(value.size()), nullptr,
+                                          0, nullptr, nullptr);
+        utf8.resize(static_cast<size_t>(n));
+        WideCharToMultiByte(CP_UTF8, 0, value.c_str(), static_cast<int>(value.size()), utf8.data(), n,
+                            nullptr, nullptr);
+    }
+    std::printf("%s=%s\n", label, utf8.c_str());
+}
+
+int PrintLink(const wchar_t* path) {
+    const auto info = zunor::ReadShortcut(path);
+    if (!info) {
+        std::fprintf(stderr, "wininfo: cannot read the shortcut\n");
+        return 1;
+    }
+    PrintLine("target", info->target);
+    PrintLine("workdir", info->workingDir);
+    return 0;
+}
+
+int PrintSystem() {
+    BOOL wow64 = FALSE;
+    IsWow64Process(GetCurrentProcess(), &wow64);
+    // GetSystemDirectory names system32 for every process; a 32-bit one on 64-bit Windows is
+    // redirected to the WoW64 folder when it writes there.
+    wchar_t folder[MAX_PATH + 1] = {};
+    const UINT n = wow64 ? GetSystemWow64DirectoryW(folder, MAX_PATH + 1) : GetSystemDirectoryW(folder, MAX_PATH + 1);
+    if (n == 0 || n > MAX_PATH) {
+        std::fprintf(stderr, "wininfo: no system folder\n");
+        return 1;
+    }
+    PrintLine("system", folder);
+    PrintLine("wow64", wow64 ? L"1" : L"0");
+    return 0;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    _setmode(_fileno(stdout), _O_BINARY); // "\n" line ends, whatever reads them
+    int code = 2;
+    if (argc == 3 && std::wstring(argv[1]) == L"link") {
+        code = PrintLink(argv[2]);
+    } else if (argc == 2 && std::wstring(argv[1]) == L"system") {
+        code = PrintSystem();
+    } else {
+        std::fprintf(stderr, "usage: wininfo link LINK.lnk | wininfo system\n");
+    }
+    std::fflush(stdout);
+    return code;
+}
