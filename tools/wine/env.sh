@@ -27,6 +27,6 @@ if ! command -v "$ZUNOR_WINE" >/dev/null 2>&1; then
 fi
 # wine, wineboot and winepath go through this tree's loader (Debian's wineboot and winepath wrappers
 # always take the 32-bit one).
-wine() { "$ZUNOR_WINE" "$@"; }
-wineboot() { "$ZUNOR_WINE" wineboot.exe "$@"; }
-winepath() { "$ZUNOR_WINE" winepath.exe "$@"; }
+wine() { command "$ZUNOR_WINE" "$@"; }
+wineboot() { command "$ZUNOR_WINE" wineboot.exe "$@"; }
+winepath() { command "$ZUNOR_WINE" winepath.exe "$@"; }
