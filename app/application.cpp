@@ -1,22 +1,22 @@
-#include "wizard/application.h"
+#include "app/application.h"
 
 #include <optional>
 #include <string>
 
 #include "generated/version.h"
 #include "system/win_error.h"
-#include "wizard/command_line.h"
-#include "wizard/console_output.h"
-#include "wizard/frm_main.h"
-#include "wizard/install_log.h"
-#include "wizard/plan_listing.h"
-#include "wizard/installation_run.h"
-#include "wizard/process_memory.h"
-#include "wizard/product_launch.h"
-#include "wizard/run_failure.h"
-#include "wizard/silent_window.h"
-#include "wizard/texts.h"
-#include "wizard/win32_ports.h"
+#include "app/command_line.h"
+#include "app/console_output.h"
+#include "window/frm_main.h"
+#include "app/install_log.h"
+#include "install/plan_listing.h"
+#include "install/installation_run.h"
+#include "app/process_memory.h"
+#include "system/product_launch.h"
+#include "install/run_failure.h"
+#include "app/silent_window.h"
+#include "common/texts.h"
+#include "app/win32_ports.h"
 
 namespace zunor {
 namespace {

@@ -1,4 +1,4 @@
-#include "wizard/background_transfer.h"
+#include "app/background_transfer.h"
 
 #include <windows.h>
 

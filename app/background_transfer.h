@@ -4,8 +4,8 @@
 // the user can end the program in the middle of a large file.
 #include <functional>
 
-#include "download/transfer_options.h"
-#include "download/transfer_result.h"
+#include "common/transfer_options.h"
+#include "common/transfer_result.h"
 
 namespace zunor {
 

@@ -1,8 +1,8 @@
-#include "wizard/command_line.h"
+#include "app/command_line.h"
 
 #include <cwctype>
 
-#include "wizard/texts.h"
+#include "common/texts.h"
 
 namespace zunor {
 namespace {

@@ -1,8 +1,8 @@
-#include "wizard/console_output.h"
+#include "app/console_output.h"
 
 #include <windows.h>
 
-#include "wizard/install_log.h"
+#include "app/install_log.h"
 
 namespace zunor {
 

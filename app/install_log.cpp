@@ -1,4 +1,4 @@
-#include "wizard/install_log.h"
+#include "app/install_log.h"
 
 #include <windows.h>
 

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "system/unique_handles.h"
-#include "wizard/run_ports.h"
+#include "common/run_ports.h"
 
 namespace zunor {
 

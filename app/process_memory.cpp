@@ -1,4 +1,4 @@
-#include "wizard/process_memory.h"
+#include "app/process_memory.h"
 
 #include <windows.h>
 // psapi.h needs the types windows.h defines.

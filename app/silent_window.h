@@ -3,8 +3,8 @@
 // command line; messages go to the console (the run writes its own log lines).
 #include <string>
 
-#include "wizard/console_output.h"
-#include "wizard/run_ports.h"
+#include "app/console_output.h"
+#include "common/run_ports.h"
 
 namespace zunor {
 

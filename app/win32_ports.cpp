@@ -1,4 +1,4 @@
-#include "wizard/win32_ports.h"
+#include "app/win32_ports.h"
 
 #include <windows.h>
 
@@ -13,7 +13,7 @@
 #include "system/setings.h"
 #include "system/shortcut.h"
 #include "system/unique_handles.h"
-#include "wizard/background_transfer.h"
+#include "app/background_transfer.h"
 
 namespace zunor {
 

@@ -2,7 +2,7 @@
 // The run's ports on the real Windows interfaces.
 #include <string>
 
-#include "wizard/run_ports.h"
+#include "common/run_ports.h"
 
 namespace zunor {
 

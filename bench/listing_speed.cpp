@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "wizard/listing_parser.h"
+#include "install/listing_parser.h"
 
 namespace {
 

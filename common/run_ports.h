@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "download/transfer_options.h"
-#include "download/transfer_result.h"
+#include "common/transfer_options.h"
+#include "common/transfer_result.h"
 
 namespace zunor {
 

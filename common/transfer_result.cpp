@@ -1,4 +1,4 @@
-#include "download/transfer_result.h"
+#include "common/transfer_result.h"
 
 namespace zunor {
 

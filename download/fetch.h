@@ -6,8 +6,8 @@
 #include "download/http_rules.h"
 #include "download/part_file.h"
 #include "download/resume_rules.h"
-#include "download/transfer_options.h"
-#include "download/transfer_result.h"
+#include "common/transfer_options.h"
+#include "common/transfer_result.h"
 
 namespace modSetup::detail {
 

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "download/transfer_result.h"
+#include "common/transfer_result.h"
 #include "system/unique_handles.h"
 
 namespace modSetup::detail {

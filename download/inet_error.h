@@ -1,6 +1,6 @@
 #pragma once
 // Sorts a WinINet or system error code into the kinds the installer reports.
-#include "download/transfer_result.h"
+#include "common/transfer_result.h"
 
 namespace modSetup::detail {
 

@@ -4,8 +4,8 @@
 #include <functional>
 #include <string>
 
-#include "download/transfer_options.h"
-#include "download/transfer_result.h"
+#include "common/transfer_options.h"
+#include "common/transfer_result.h"
 
 namespace modSetup {
 

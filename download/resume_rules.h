@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "download/transfer_result.h"
+#include "common/transfer_result.h"
 
 namespace modSetup {
 

@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "download/transfer_options.h"
+#include "common/transfer_options.h"
 
 namespace modSetup::detail {
 

@@ -1,6 +1,6 @@
-#include "wizard/install_paths.h"
+#include "install/install_paths.h"
 
-#include "wizard/texts.h"
+#include "common/texts.h"
 
 namespace zunor {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "wizard/listing_parser.h"
+#include "install/listing_parser.h"
 
 namespace zunor {
 

@@ -1,11 +1,11 @@
-#include "wizard/install_plan.h"
+#include "install/install_plan.h"
 
 #include <utility>
 
-#include "wizard/install_paths.h"
-#include "wizard/listed_name.h"
-#include "wizard/texts.h"
-#include "wizard/utf8_text.h"
+#include "install/install_paths.h"
+#include "install/listed_name.h"
+#include "common/texts.h"
+#include "install/utf8_text.h"
 
 namespace zunor {
 namespace {

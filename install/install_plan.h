@@ -10,12 +10,12 @@
 #include <string_view>
 #include <vector>
 
-#include "download/transfer_options.h"
-#include "download/transfer_result.h"
-#include "wizard/listing_parser.h"
-#include "wizard/run_failure.h"
-#include "wizard/run_report.h"
-#include "wizard/sha256_sums.h"
+#include "common/transfer_options.h"
+#include "common/transfer_result.h"
+#include "install/listing_parser.h"
+#include "install/run_failure.h"
+#include "install/run_report.h"
+#include "install/sha256_sums.h"
 
 namespace zunor {
 

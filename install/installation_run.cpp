@@ -1,13 +1,13 @@
-#include "wizard/installation_run.h"
+#include "install/installation_run.h"
 
 #include <utility>
 
-#include "wizard/install_paths.h"
-#include "wizard/run_failure.h"
-#include "wizard/texts.h"
-#include "wizard/transfer_log.h"
-#include "wizard/transfer_progress.h"
-#include "wizard/utf8_text.h"
+#include "install/install_paths.h"
+#include "install/run_failure.h"
+#include "common/texts.h"
+#include "install/transfer_log.h"
+#include "install/transfer_progress.h"
+#include "install/utf8_text.h"
 
 namespace zunor {
 namespace {

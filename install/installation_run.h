@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "wizard/install_plan.h"
-#include "wizard/listing_parser.h"
-#include "wizard/run_ports.h"
-#include "wizard/run_report.h"
+#include "install/install_plan.h"
+#include "install/listing_parser.h"
+#include "common/run_ports.h"
+#include "install/run_report.h"
 
 namespace zunor {
 

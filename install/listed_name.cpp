@@ -1,9 +1,9 @@
-#include "wizard/listed_name.h"
+#include "install/listed_name.h"
 
 #include <array>
 
-#include "wizard/texts.h"
-#include "wizard/utf8_text.h"
+#include "common/texts.h"
+#include "install/utf8_text.h"
 
 namespace zunor {
 namespace {

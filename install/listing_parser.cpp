@@ -1,4 +1,4 @@
-#include "wizard/listing_parser.h"
+#include "install/listing_parser.h"
 
 namespace zunor {
 namespace {

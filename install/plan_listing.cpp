@@ -1,10 +1,10 @@
-#include "wizard/plan_listing.h"
+#include "install/plan_listing.h"
 
-#include "wizard/install_paths.h"
-#include "wizard/install_plan.h"
-#include "wizard/texts.h"
-#include "wizard/transfer_log.h"
-#include "wizard/utf8_text.h"
+#include "install/install_paths.h"
+#include "install/install_plan.h"
+#include "common/texts.h"
+#include "install/transfer_log.h"
+#include "install/utf8_text.h"
 
 namespace zunor {
 namespace {

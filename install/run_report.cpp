@@ -1,6 +1,6 @@
-#include "wizard/run_report.h"
+#include "install/run_report.h"
 
-#include "wizard/texts.h"
+#include "common/texts.h"
 
 namespace zunor {
 namespace {

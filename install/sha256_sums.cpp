@@ -1,10 +1,10 @@
-#include "wizard/sha256_sums.h"
+#include "install/sha256_sums.h"
 
 #include <optional>
 #include <set>
 
-#include "wizard/listing_parser.h"
-#include "wizard/utf8_text.h"
+#include "install/listing_parser.h"
+#include "install/utf8_text.h"
 
 namespace zunor {
 namespace {

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "download/transfer_options.h"
+#include "common/transfer_options.h"
 
 namespace zunor {
 

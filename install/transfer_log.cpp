@@ -1,4 +1,4 @@
-#include "wizard/transfer_log.h"
+#include "install/transfer_log.h"
 
 namespace zunor {
 

@@ -1,8 +1,8 @@
-#include "wizard/transfer_progress.h"
+#include "install/transfer_progress.h"
 
 #include <algorithm>
 
-#include "wizard/texts.h"
+#include "common/texts.h"
 
 namespace zunor {
 

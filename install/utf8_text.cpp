@@ -1,4 +1,4 @@
-#include "wizard/utf8_text.h"
+#include "install/utf8_text.h"
 
 namespace zunor {
 namespace {

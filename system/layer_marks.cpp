@@ -2,7 +2,7 @@
 
 #include "system/mregistry.h"
 #include "system/unique_handles.h"
-#include "wizard/texts.h"
+#include "common/texts.h"
 
 namespace MRegistry {
 

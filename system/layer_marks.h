@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "wizard/run_ports.h"
+#include "common/run_ports.h"
 
 namespace MRegistry {
 

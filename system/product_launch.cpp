@@ -1,9 +1,9 @@
-#include "wizard/product_launch.h"
+#include "system/product_launch.h"
 
 #include <windows.h>
 
 #include "system/unique_handles.h"
-#include "wizard/texts.h"
+#include "common/texts.h"
 
 namespace zunor {
 

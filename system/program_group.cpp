@@ -5,7 +5,7 @@
 #include <shlobj.h>
 
 #include "system/known_folder.h"
-#include "wizard/texts.h"
+#include "common/texts.h"
 
 namespace zunor {
 

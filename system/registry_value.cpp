@@ -1,6 +1,6 @@
 #include "system/registry_value.h"
 
-#include "wizard/texts.h"
+#include "common/texts.h"
 
 namespace MRegistry {
 

@@ -1,10 +1,10 @@
-#include "wizard/control_layout.h"
+#include "window/control_layout.h"
 
 #include <array>
 #include <cstdlib>
 
-#include "wizard/controls.h"
-#include "wizard/texts.h"
+#include "window/controls.h"
+#include "common/texts.h"
 
 namespace zunor::layout {
 namespace {
@@ -17,7 +17,7 @@ constexpr bool kTicked = true;
 constexpr bool kCleared = false;
 
 // clang-format off
-constexpr std::array<ControlSpec, 15> kTable{{
+constexpr std::array<ControlEntry, 15> kTable{{
     // id          kind                 text                      left   top   width height  parent        font
     {IDC_LABEL1,   Kind::Label,         texts::kLabel1,          {420,   360,  7380, 465},  0,            Font::Heading,   kShown,  kEnabled,  kCleared},
     {IDC_COMMAND2, Kind::Button,        texts::kCancel,          {5880,  5760, 1680, 465},  0,            Font::Standard,  kShown,  kEnabled,  kCleared},
@@ -46,11 +46,11 @@ int MulDivRound(long long a, long long b, long long c) {
 
 } // namespace
 
-std::span<const ControlSpec> ControlTable() {
+std::span<const ControlEntry> ControlTable() {
     return kTable;
 }
 
-const ControlSpec* FindControl(int id) {
+const ControlEntry* FindControl(int id) {
     for (const auto& entry : kTable)
         if (entry.id == id)
             return &entry;
@@ -77,7 +77,7 @@ int NextTabStop(int currentId, bool backwards, const std::function<bool(int id)>
             start = i;
     for (int step = 1; step <= count; ++step) {
         int index = ((start + (backwards ? -step : step)) % count + count) % count;
-        const ControlSpec& entry = kTable[index];
+        const ControlEntry& entry = kTable[index];
         if (CanEverFocus(entry.kind) && canFocus(entry.id))
             return entry.id;
     }

@@ -16,7 +16,7 @@ struct TwipsRect {
     int height;
 };
 
-struct ControlSpec {
+struct ControlEntry {
     int id;
     Kind kind;
     const wchar_t* text; // initial caption or text; nullptr when the window fills it in
@@ -33,8 +33,8 @@ inline constexpr int kClientHeightTwips = 6585;
 inline constexpr int kTwipsPerInch = 1440;
 
 // Every control, in tab order.
-std::span<const ControlSpec> ControlTable();
-const ControlSpec* FindControl(int id);
+std::span<const ControlEntry> ControlTable();
+const ControlEntry* FindControl(int id);
 
 // Twips to pixels at the given dots per inch, rounded to the nearest pixel (15 twips = 1 px at 96 dpi).
 int TwipsToPixels(int twips, int dpi);

@@ -1,14 +1,14 @@
 // frmMain: the window procedure and the four events (load is in frm_main_build.cpp).
-#include "wizard/frm_main.h"
+#include "window/frm_main.h"
 
 #include <string>
 
 #include "download/modsetup.h"
 #include "system/win_error.h"
-#include "wizard/control_layout.h"
-#include "wizard/controls.h"
-#include "wizard/product_launch.h"
-#include "wizard/texts.h"
+#include "window/control_layout.h"
+#include "window/controls.h"
+#include "system/product_launch.h"
+#include "common/texts.h"
 
 namespace zunor {
 

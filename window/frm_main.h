@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "wizard/run_ports.h"
+#include "common/run_ports.h"
 
 namespace zunor {
 

@@ -6,10 +6,10 @@
 #include <string>
 
 #include "assets/resource_ids.h"
-#include "wizard/control_layout.h"
-#include "wizard/controls.h"
-#include "wizard/frm_main.h"
-#include "wizard/texts.h"
+#include "window/control_layout.h"
+#include "window/controls.h"
+#include "window/frm_main.h"
+#include "common/texts.h"
 
 namespace zunor {
 namespace {
@@ -117,7 +117,7 @@ void frmMain::CreateFonts() {
 }
 
 HFONT frmMain::FontFor(int id) const {
-    const layout::ControlSpec* entry = layout::FindControl(id);
+    const layout::ControlEntry* entry = layout::FindControl(id);
     switch (entry ? entry->font : layout::Font::Standard) {
     case layout::Font::Heading:
         return headingFont_;
@@ -161,7 +161,7 @@ bool frmMain::Create(int showCommand) {
 }
 
 bool frmMain::CreateControls() {
-    for (const layout::ControlSpec& entry : layout::ControlTable()) {
+    for (const layout::ControlEntry& entry : layout::ControlTable()) {
         HWND parent = entry.parentId ? Control(entry.parentId) : hwnd_;
         if (!parent)
             return false;

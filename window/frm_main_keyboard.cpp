@@ -1,9 +1,9 @@
 // frmMain: the keyboard. Not a dialog: Text1 lies above controls that come before it in tab order, so
 // the dialog manager (which tabs in stacking order) would get the order wrong. Tab and Shift+Tab follow
 // the control table; Enter and Space press the focused button.
-#include "wizard/control_layout.h"
-#include "wizard/controls.h"
-#include "wizard/frm_main.h"
+#include "window/control_layout.h"
+#include "window/controls.h"
+#include "window/frm_main.h"
 
 namespace zunor {
 
@@ -45,7 +45,7 @@ bool frmMain::PreTranslate(const MSG& msg) {
         return true;
     case VK_RETURN:
     case VK_SPACE: {
-        const layout::ControlSpec* entry =
+        const layout::ControlEntry* entry =
             msg.hwnd == hwnd_ ? nullptr : layout::FindControl(GetDlgCtrlID(msg.hwnd));
         if (!entry)
             return false;
@@ -64,7 +64,7 @@ bool frmMain::PreTranslate(const MSG& msg) {
 }
 
 bool frmMain::CanTakeFocus(int id) const {
-    const layout::ControlSpec* entry = layout::FindControl(id);
+    const layout::ControlEntry* entry = layout::FindControl(id);
     HWND control = Control(id);
     return entry && control && layout::CanEverFocus(entry->kind) && IsWindowVisible(control) &&
            IsWindowEnabled(control);

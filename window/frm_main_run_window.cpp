@@ -3,10 +3,10 @@
 #include <cmath>
 #include <string>
 
-#include "wizard/control_layout.h"
-#include "wizard/controls.h"
-#include "wizard/frm_main.h"
-#include "wizard/texts.h"
+#include "window/control_layout.h"
+#include "window/controls.h"
+#include "window/frm_main.h"
+#include "common/texts.h"
 
 namespace zunor {
 

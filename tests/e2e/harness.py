@@ -125,8 +125,8 @@ def unescape(text):
 
 
 def control_ids():
-    """Control IDs by name ("TEXT2": 1005...), read from wizard/controls.h."""
-    path = os.path.join(source_dir(), "wizard", "controls.h")
+    """Control IDs by name ("TEXT2": 1005...), read from window/controls.h."""
+    path = os.path.join(source_dir(), "window", "controls.h")
     with open(path, encoding="utf-8") as f:
         ids = {m.group(1): int(m.group(2)) for m in re.finditer(r"IDC_(\w+)\s*=\s*(\d+)", f.read())}
     if not ids:

@@ -10,10 +10,10 @@
 #include <string_view>
 #include <vector>
 
-#include "wizard/listed_name.h"
-#include "wizard/listing_parser.h"
-#include "wizard/sha256_sums.h"
-#include "wizard/utf8_text.h"
+#include "install/listed_name.h"
+#include "install/listing_parser.h"
+#include "install/sha256_sums.h"
+#include "install/utf8_text.h"
 
 namespace {
 

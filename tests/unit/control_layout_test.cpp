@@ -3,8 +3,8 @@
 
 #include <set>
 
-#include "wizard/control_layout.h"
-#include "wizard/controls.h"
+#include "window/control_layout.h"
+#include "window/controls.h"
 
 namespace zunor::layout {
 namespace {

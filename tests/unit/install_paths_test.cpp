@@ -1,7 +1,7 @@
 // Where the run puts things and fetches them from.
 #include <gtest/gtest.h>
 
-#include "wizard/install_paths.h"
+#include "install/install_paths.h"
 
 namespace zunor {
 namespace {

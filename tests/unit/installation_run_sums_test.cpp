@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "tests/unit/run_fakes.h"
-#include "wizard/installation_run.h"
-#include "wizard/texts.h"
+#include "install/installation_run.h"
+#include "common/texts.h"
 
 namespace zunor::test {
 namespace {

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "tests/unit/run_fakes.h"
-#include "wizard/installation_run.h"
-#include "wizard/run_failure.h"
-#include "wizard/texts.h"
+#include "install/installation_run.h"
+#include "install/run_failure.h"
+#include "common/texts.h"
 
 namespace zunor::test {
 namespace {

@@ -1,9 +1,9 @@
 // Decoding and checking names that come from a listing page.
 #include <gtest/gtest.h>
 
-#include "wizard/listed_name.h"
-#include "wizard/texts.h"
-#include "wizard/utf8_text.h"
+#include "install/listed_name.h"
+#include "common/texts.h"
+#include "install/utf8_text.h"
 
 namespace zunor {
 namespace {

@@ -7,8 +7,8 @@
 #include <iterator>
 #include <sstream>
 
-#include "wizard/listed_name.h"
-#include "wizard/listing_parser.h"
+#include "install/listed_name.h"
+#include "install/listing_parser.h"
 
 namespace zunor {
 namespace {

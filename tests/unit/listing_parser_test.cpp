@@ -1,7 +1,7 @@
 // Scraping names out of directory-index pages.
 #include <gtest/gtest.h>
 
-#include "wizard/listing_parser.h"
+#include "install/listing_parser.h"
 
 namespace zunor {
 namespace {

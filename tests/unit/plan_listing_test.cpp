@@ -2,9 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "tests/unit/run_fakes.h"
-#include "wizard/plan_listing.h"
-#include "wizard/run_failure.h"
-#include "wizard/texts.h"
+#include "install/plan_listing.h"
+#include "install/run_failure.h"
+#include "common/texts.h"
 
 namespace zunor::test {
 namespace {

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "wizard/installation_run.h"
-#include "wizard/run_ports.h"
+#include "install/installation_run.h"
+#include "common/run_ports.h"
 
 namespace zunor::test {
 

@@ -1,7 +1,7 @@
 // The message that lists what did not succeed.
 #include <gtest/gtest.h>
 
-#include "wizard/run_report.h"
+#include "install/run_report.h"
 
 namespace zunor {
 namespace {

@@ -1,7 +1,7 @@
 // Reading a folder's SHA256SUMS as sha256sum writes it.
 #include <gtest/gtest.h>
 
-#include "wizard/sha256_sums.h"
+#include "install/sha256_sums.h"
 
 namespace zunor {
 namespace {

@@ -1,7 +1,7 @@
 // The bar, the status line and the log while a file is on its way.
 #include <gtest/gtest.h>
 
-#include "wizard/transfer_progress.h"
+#include "install/transfer_progress.h"
 
 namespace zunor {
 namespace {

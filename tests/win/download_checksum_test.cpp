@@ -7,7 +7,7 @@
 #include "download/modsetup.h"
 #include "download/sha256.h"
 #include "tests/win/download_test_support.h"
-#include "wizard/sha256_sums.h"
+#include "install/sha256_sums.h"
 
 namespace zunor::test {
 namespace {

@@ -5,7 +5,7 @@
 
 #include "system/layer_marks.h"
 #include "system/mregistry.h"
-#include "wizard/texts.h"
+#include "common/texts.h"
 
 namespace {
 

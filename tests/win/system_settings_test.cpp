@@ -3,7 +3,7 @@
 
 #include "system/setings.h"
 #include "system_test_support.h"
-#include "wizard/texts.h"
+#include "common/texts.h"
 
 namespace {
 
