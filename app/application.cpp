@@ -12,6 +12,7 @@
 #include "install/plan_listing.h"
 #include "install/installation_run.h"
 #include "app/process_memory.h"
+#include "app/removal.h"
 #include "system/product_launch.h"
 #include "install/run_failure.h"
 #include "app/silent_window.h"
@@ -47,7 +48,8 @@ RunResult RunInstallation(RunWindow& window, RunLog& log, const std::wstring& se
     WinNetwork network(window);
     WinFiles files;
     WinSystem system(systemDir);
-    InstallationRun run(window, network, files, system, log, server);
+    WinRegistration registration;
+    InstallationRun run(window, network, files, system, registration, log, server);
     try {
         RunOutcome outcome = run.Execute();
         return {outcome.started, false, outcome.failures.empty() ? kExitInstalled : kExitIncomplete,
@@ -146,6 +148,11 @@ int RunApplication(HINSTANCE instance, int showCommand) {
                                                                       sizeof(ZUNOR_VERSION_TEXT) - 1) +
                             L" " + std::wstring(arguments));
 
+    if (options.uninstall) {
+        int code = RunRemoval(options, log, console);
+        log.Write(L"exit", std::to_wstring(code));
+        return code;
+    }
     if (options.list) {
         int code = ListOnly(options, server, log, console);
         log.Write(L"exit", std::to_wstring(code));

@@ -63,6 +63,25 @@ bool IsHostChar(wchar_t c) {
     return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9') || c == L'-' || c == L'.';
 }
 
+// "<number>,<number>", both decimal.
+std::optional<std::pair<std::uintptr_t, std::uintptr_t>> HandlePair(std::wstring_view value) {
+    const size_t comma = value.find(L',');
+    if (comma == std::wstring_view::npos) return std::nullopt;
+    auto number = [](std::wstring_view digits) -> std::optional<std::uintptr_t> {
+        if (digits.empty() || digits.size() > 19) return std::nullopt;
+        std::uintptr_t n = 0;
+        for (wchar_t c : digits) {
+            if (c < L'0' || c > L'9') return std::nullopt;
+            n = n * 10 + static_cast<std::uintptr_t>(c - L'0');
+        }
+        return n;
+    };
+    auto first = number(value.substr(0, comma));
+    auto second = number(value.substr(comma + 1));
+    if (!first || !second) return std::nullopt;
+    return std::make_pair(*first, *second);
+}
+
 }  // namespace
 
 bool IsHttpsOrigin(std::wstring_view text) {
@@ -132,6 +151,11 @@ CommandLineResult ParseCommandLine(std::wstring_view rest) {
             if (!flag(options.silent)) return fail(texts::kBadValue + token);
         } else if (name == L"/LIST") {
             if (!flag(options.list)) return fail(texts::kBadValue + token);
+        } else if (name == L"/UNINSTALL") {
+            if (!flag(options.uninstall)) return fail(texts::kBadValue + token);
+        } else if (name == L"/FROMCOPY") {
+            options.fromCopy = HandlePair(value);
+            if (!options.fromCopy) return fail(texts::kBadValue + token);
         } else if (name == L"/NODESKTOP") {
             if (!flag(options.noDesktop)) return fail(texts::kBadValue + token);
         } else if (name == L"/NOGROUP") {
@@ -149,6 +173,8 @@ CommandLineResult ParseCommandLine(std::wstring_view rest) {
             return fail(texts::kUnknownSwitch + token);
         }
     }
+    if (options.uninstall && options.list) return fail(texts::kBadValue + std::wstring(L"/LIST"));
+    if (options.fromCopy && !options.uninstall) return fail(texts::kBadValue + std::wstring(L"/FROMCOPY"));
     return CommandLineResult{options, L""};
 }
 

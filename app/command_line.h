@@ -2,9 +2,12 @@
 // The installer's switches, in the style of the common Windows installers:
 //   ZunorSetup.exe [/S] [/SERVER=<origin>] [/LOG=<file>] [/NODESKTOP] [/NOGROUP] [/LAUNCH] [/D=<location>]
 //   ZunorSetup.exe /LIST [/SERVER=<origin>] [/LOG=<file>] [/D=<location>]   (the plan, nothing installed)
+//   ZunorSetup.exe /UNINSTALL [/S] [/LOG=<file>] [/D=<location>]            (removes the product)
 // Case-insensitive. /D= comes last and takes the rest of the line, spaces included.
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <string_view>
 
 namespace zunor {
@@ -12,12 +15,16 @@ namespace zunor {
 struct CommandLine {
     bool silent = false;    // /S
     bool list = false;      // /LIST: print the plan, install nothing
+    bool uninstall = false; // /UNINSTALL: remove the installed product
     bool noDesktop = false;
     bool noGroup = false;
     bool launch = false;
     std::optional<std::wstring> server;    // a checked https origin
     std::optional<std::wstring> logFile;
     std::optional<std::wstring> location;  // /D=
+    // /FROMCOPY=<pipe>,<process>: this is the temporary copy that a removal started from the product's
+    // own folder runs as; the two handles (inherited) tell the original its exit code and when it ended.
+    std::optional<std::pair<std::uintptr_t, std::uintptr_t>> fromCopy;
 };
 
 struct CommandLineResult {

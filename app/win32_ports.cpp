@@ -3,15 +3,20 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cwctype>
 
 #include "download/modsetup.h"
+#include "generated/version.h"
 #include "system/desktop_folder.h"
+#include "system/file_version.h"
 #include "system/layer_marks.h"
 #include "system/program_group.h"
 #include "system/registracija_komponenti.h"
+#include "system/running_programs.h"
 #include "system/setings.h"
 #include "system/shortcut.h"
+#include "system/uninstall_entry.h"
 #include "system/unique_handles.h"
 #include "app/background_transfer.h"
 
@@ -98,6 +103,65 @@ bool WinFiles::IsInside(const std::wstring& folder, const std::wstring& path) {
            full.find(L'\\', base.size()) == std::wstring::npos;
 }
 
+std::optional<std::uint64_t> WinFiles::FileSize(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return std::nullopt;
+    }
+    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+bool WinFiles::WriteFile(const std::wstring& path, std::string_view bytes) {
+    const std::wstring temporary = path + L"." + std::to_wstring(GetCurrentProcessId()) + L".zunor-part";
+    bool whole = false;
+    {
+        UniqueHandle file = AdoptFileHandle(
+            CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) return false;
+        DWORD written = 0;
+        whole = ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                written == bytes.size() && FlushFileBuffers(file.get());
+    }
+    if (whole && MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return true;
+    }
+    DeleteFileW(temporary.c_str());
+    return false;
+}
+
+RunFiles::Removal WinFiles::RemoveFile(const std::wstring& path) {
+    if (DeleteFileW(path.c_str())) return Removal::Removed;
+    switch (GetLastError()) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        return Removal::Absent;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_ACCESS_DENIED:  // also what a running program's own file gives
+        return GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES ? Removal::Absent : Removal::InUse;
+    default:
+        return Removal::Failed;
+    }
+}
+
+bool WinFiles::RemoveAtRestart(const std::wstring& path) {
+    return MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
+}
+
+RunFiles::FolderRemoval WinFiles::RemoveFolder(const std::wstring& path) {
+    if (RemoveDirectoryW(path.c_str())) return FolderRemoval::Removed;
+    switch (GetLastError()) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        return FolderRemoval::Absent;
+    case ERROR_DIR_NOT_EMPTY:
+        return FolderRemoval::NotEmpty;
+    default:
+        return FolderRemoval::Failed;
+    }
+}
+
 bool WinSystem::RegisterComponent(const std::wstring& path) {
     return RegistracijaKomponenti::RegisterComponent(path, false);
 }
@@ -125,17 +189,71 @@ bool WinSystem::CreateShortcut(const std::wstring& linkPath, const std::wstring&
     return zunor::CreateShortcut(linkPath, target, workingDirectory);
 }
 
-std::wstring WinSystem::SetupFolder() {
+bool WinSystem::UnregisterComponent(const std::wstring& path) {
+    return RegistracijaKomponenti::RegisterComponent(path, true);
+}
+
+bool WinSystem::DeleteLayer(const std::wstring& valueName) { return MRegistry::DeleteLayerValue(valueName); }
+
+std::vector<std::wstring> WinSystem::RunningPrograms(const std::wstring& folder) { return RunningProgramsIn(folder); }
+
+std::wstring SetupProgramPath() {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
         DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
         if (n == 0) return {};
         if (n < path.size()) {
             path.resize(n);
-            break;
+            return path;
         }
         path.resize(path.size() * 2);
     }
+}
+
+// Copied beside the destination first, so an old copy is replaced only by a whole new one.
+bool WinRegistration::CopySetupProgram(const std::wstring& destination) {
+    const std::wstring self = SetupProgramPath();
+    if (self.empty()) return false;
+    if (CompareStringOrdinal(self.c_str(), -1, destination.c_str(), -1, TRUE) == CSTR_EQUAL) return true;
+    const std::wstring temporary = destination + L"." + std::to_wstring(GetCurrentProcessId()) + L".zunor-part";
+    if (!CopyFileW(self.c_str(), temporary.c_str(), FALSE)) return false;
+    if (MoveFileExW(temporary.c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return true;
+    }
+    DeleteFileW(temporary.c_str());
+    return false;
+}
+
+std::wstring WinRegistration::FileVersion(const std::wstring& path) { return zunor::FileVersion(path); }
+
+std::wstring WinRegistration::SetupVersion() {
+    const std::string text(ZUNOR_VERSION_TEXT);
+    return std::wstring(text.begin(), text.end());
+}
+
+std::wstring WinRegistration::Today() {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    wchar_t text[16] = {};
+    swprintf(text, 16, L"%04u%02u%02u", now.wYear, now.wMonth, now.wDay);
+    return text;
+}
+
+bool WinRegistration::WriteUninstallEntry(const UninstallEntry& entry) { return zunor::WriteUninstallEntry(entry); }
+
+std::optional<std::wstring> WinRegistration::UninstallLocation() { return ReadUninstallLocation(); }
+
+bool WinRegistration::DeleteUninstallEntry() { return zunor::DeleteUninstallEntry(); }
+
+bool WinRegistration::AddSharedUse(const std::wstring& path, bool fileWasThere) {
+    return zunor::AddSharedUse(path, fileWasThere);
+}
+
+SharedRelease WinRegistration::ReleaseSharedUse(const std::wstring& path) { return zunor::ReleaseSharedUse(path); }
+
+std::wstring WinSystem::SetupFolder() {
+    std::wstring path = SetupProgramPath();
+    if (path.empty()) return {};
     size_t slash = path.find_last_of(L'\\');
     if (slash == std::wstring::npos) return {};
     // At a drive root the folder keeps its backslash ("C:\").

@@ -27,6 +27,11 @@ public:
     bool FileExists(const std::wstring& path) override;
     std::optional<std::string> ReadFile(const std::wstring& path) override;
     bool IsInside(const std::wstring& folder, const std::wstring& path) override;
+    std::optional<std::uint64_t> FileSize(const std::wstring& path) override;
+    bool WriteFile(const std::wstring& path, std::string_view bytes) override;
+    Removal RemoveFile(const std::wstring& path) override;
+    bool RemoveAtRestart(const std::wstring& path) override;
+    FolderRemoval RemoveFolder(const std::wstring& path) override;
 };
 
 class WinSystem final : public RunSystem {
@@ -43,10 +48,29 @@ public:
     bool CreateShortcut(const std::wstring& linkPath, const std::wstring& target,
                         const std::wstring& workingDirectory) override;
     std::wstring SetupFolder() override;
+    bool UnregisterComponent(const std::wstring& path) override;
+    bool DeleteLayer(const std::wstring& valueName) override;
+    std::vector<std::wstring> RunningPrograms(const std::wstring& folder) override;
 
 private:
     std::wstring systemDir_;
 };
+
+class WinRegistration final : public RunRegistration {
+public:
+    bool CopySetupProgram(const std::wstring& destination) override;
+    std::wstring FileVersion(const std::wstring& path) override;
+    std::wstring SetupVersion() override;
+    std::wstring Today() override;
+    bool WriteUninstallEntry(const UninstallEntry& entry) override;
+    std::optional<std::wstring> UninstallLocation() override;
+    bool DeleteUninstallEntry() override;
+    bool AddSharedUse(const std::wstring& path, bool fileWasThere) override;
+    SharedRelease ReleaseSharedUse(const std::wstring& path) override;
+};
+
+// The full path of the running program.
+std::wstring SetupProgramPath();
 
 // The Windows system directory without a trailing backslash; empty when the system does not say.
 std::wstring QuerySystemDirectory();

@@ -1,9 +1,11 @@
 #pragma once
 // What the installation run needs from the window and the platform, one small interface per concern.
 // The installer passes the real Win32 implementations; the unit tests pass fakes that record calls.
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/transfer_options.h"
 #include "common/transfer_result.h"
@@ -53,6 +55,19 @@ public:
     virtual std::optional<std::string> ReadFile(const std::wstring& path) = 0;
     // True when the full form of path lies inside folder (last guard for names from the server).
     virtual bool IsInside(const std::wstring& folder, const std::wstring& path) = 0;
+    virtual std::optional<std::uint64_t> FileSize(const std::wstring& path) = 0;
+    // Replaces the whole file through a temporary file beside it: the old copy stays until the new one
+    // is complete and on disk.
+    virtual bool WriteFile(const std::wstring& path, std::string_view bytes) = 0;
+
+    // Removal. A file held open by a program is InUse; one that is already gone is Absent.
+    enum class Removal { Removed, Absent, InUse, Failed };
+    virtual Removal RemoveFile(const std::wstring& path) = 0;
+    // Marks a file for deletion when the computer next starts.
+    virtual bool RemoveAtRestart(const std::wstring& path) = 0;
+    // Removes a folder only when it is empty; NotEmpty is no failure.
+    enum class FolderRemoval { Removed, Absent, NotEmpty, Failed };
+    virtual FolderRemoval RemoveFolder(const std::wstring& path) = 0;
 };
 
 // Outcome of writing a compatibility-layer value. The Layers key is never created: where the user has
@@ -75,6 +90,63 @@ public:
     virtual bool CreateShortcut(const std::wstring& linkPath, const std::wstring& target,
                                 const std::wstring& workingDirectory) = 0;
     virtual std::wstring SetupFolder() = 0;          // folder of the running setup program
+    virtual bool UnregisterComponent(const std::wstring& path) = 0;
+    // Removes a compatibility mark; an absent one counts as removed.
+    virtual bool DeleteLayer(const std::wstring& valueName) = 0;
+    // Full paths of the programs running from inside folder (or from folder itself).
+    virtual std::vector<std::wstring> RunningPrograms(const std::wstring& folder) = 0;
+};
+
+// The product's entry in the system's list of installed programs ("Apps & features").
+struct UninstallEntry {
+    std::wstring displayName;
+    std::wstring publisher;
+    std::wstring displayVersion;
+    std::wstring displayIcon;
+    std::wstring installLocation;
+    std::wstring installDate;  // YYYYMMDD
+    std::uint32_t estimatedSizeKiB = 0;
+    std::wstring uninstallString;
+    std::wstring quietUninstallString;
+
+    bool operator==(const UninstallEntry&) const = default;
+};
+
+// What giving back one use of a shared component left.
+enum class SharedRelease {
+    StillUsed,  // other programs count on it: it stays
+    LastUse,    // the count reached zero and was removed: the component may go
+    Missing,    // there was no count: it stays
+    Failed,     // the count could not be written
+};
+
+// Registration of the installed product with Windows: the uninstall entry, the shared-file counts of
+// the support components, and the copy of the setup program that removes the product.
+class RunRegistration {
+public:
+    virtual ~RunRegistration() = default;
+    // Copies the running setup program to destination (nothing to do when it already runs from there).
+    virtual bool CopySetupProgram(const std::wstring& destination) = 0;
+    virtual std::wstring FileVersion(const std::wstring& path) = 0;  // "" when the file has none
+    virtual std::wstring SetupVersion() = 0;
+    virtual std::wstring Today() = 0;  // YYYYMMDD
+    virtual bool WriteUninstallEntry(const UninstallEntry& entry) = 0;
+    // The entry's InstallLocation, when the entry exists.
+    virtual std::optional<std::wstring> UninstallLocation() = 0;
+    virtual bool DeleteUninstallEntry() = 0;  // an absent entry counts as deleted
+    // One more use of a component in the system folder. A file that was there before without a count
+    // is counted as used once already, as other installers do, so that removing this product keeps it.
+    virtual bool AddSharedUse(const std::wstring& path, bool fileWasThere) = 0;
+    virtual SharedRelease ReleaseSharedUse(const std::wstring& path) = 0;
+};
+
+// The questions and messages of a removal: message boxes with the window, the console without.
+class RemovalDialog {
+public:
+    virtual ~RemovalDialog() = default;
+    virtual bool Confirm(std::wstring_view question) = 0;  // yes or no
+    virtual bool Retry(std::wstring_view problem) = 0;     // retry or cancel
+    virtual void ShowMessage(std::wstring_view text) = 0;
 };
 
 // The install log (/LOG=); a run without one gets NullRunLog.

@@ -38,8 +38,34 @@ inline constexpr wchar_t kItemNotRegistered[] = L"Nije registrovano: ";        /
 inline constexpr wchar_t kItemSetting[] = L"Nije upisano podesavanje: ";       // <path of config.ini>
 inline constexpr wchar_t kItemLayer[] = L"Nije upisana oznaka kompatibilnosti: ";  // <value name>
 inline constexpr wchar_t kItemShortcut[] = L"Nije napravljena precica: ";      // <path of the .lnk>
+inline constexpr wchar_t kItemRecord[] = L"Nije upisan zapis o instalaciji: ";  // <path of the record>
+inline constexpr wchar_t kItemUninstaller[] = L"Nije sacuvan program za uklanjanje: ";  // <path>
+inline constexpr wchar_t kItemUninstallEntry[] = L"Nije upisan unos u spisak instaliranih programa: ";  // <key>
+inline constexpr wchar_t kItemSharedCount[] = L"Nije upisan brojac deljene komponente: ";  // <path>
 inline constexpr wchar_t kMoreItemsPrefix[] = L"... i jos ";                    // <N>
 inline constexpr wchar_t kMoreItemsSuffix[] = L" stavki.";
+
+// Removal (/UNINSTALL).
+inline constexpr wchar_t kRemoveQuestion[] =
+    L"Da li zelite da uklonite program Zunor 2021 sa ovog racunara?\r\n\r\n"
+    L"Baza firme.mdb i datoteke koje ste sami dodali ostaju sacuvane.";
+inline constexpr wchar_t kRemoveRunning[] =
+    L"Program Zunor 2021 je pokrenut. Zatvorite ga, pa pokusajte ponovo.\r\n\r\n";  // then the programs
+inline constexpr wchar_t kRemoveStopped[] = L"Uklanjanje je prekinuto, nista nije promenjeno.";
+inline constexpr wchar_t kRemoveNothing[] = L"Program Zunor 2021 nije instaliran na ovom racunaru, nema sta da se ukloni.";
+inline constexpr wchar_t kRemoveDone[] = L"Program Zunor 2021 je uklonjen sa racunara.";
+inline constexpr wchar_t kRemoveKeptIn[] = L"Vasi podaci i datoteke koje ste dodali sacuvani su u fascikli: ";  // <folder>
+inline constexpr wchar_t kRemoveIncompleteHeader[] =
+    L"Uklanjanje programa nije u potpunosti zavrseno.\r\nSledece stavke nisu uklonjene:";
+inline constexpr wchar_t kItemNotRemoved[] = L"Nije uklonjeno: ";                           // <path>
+inline constexpr wchar_t kItemRemovedAtRestart[] = L"Bice uklonjeno posle ponovnog pokretanja racunara: ";  // <path>
+inline constexpr wchar_t kItemNotUnregistered[] = L"Nije odjavljeno: ";                      // <name>
+inline constexpr wchar_t kItemLayerNotRemoved[] = L"Nije uklonjena oznaka kompatibilnosti: ";  // <value name>
+inline constexpr wchar_t kItemEntryNotRemoved[] = L"Nije uklonjen unos iz spiska instaliranih programa: ";  // <key>
+inline constexpr wchar_t kRecordDamaged[] = L"Zapis o instalaciji je ostecen.";
+inline constexpr wchar_t kSummaryRemoved[] = L"Uklanjanje zavrseno.";
+inline constexpr wchar_t kSummaryRemoveIncompletePrefix[] = L"Uklanjanje nije u potpunosti zavrseno (";
+inline constexpr wchar_t kSummaryRemoveFailed[] = L"Uklanjanje nije uspelo.";
 
 // Why a name from a listing is refused (install log).
 inline constexpr wchar_t kRefusedEmpty[] = L"prazan naziv";
@@ -107,5 +133,14 @@ inline constexpr wchar_t kDesktopLink[] = L"Brantovik ZUNOR 2021.lnk";
 inline constexpr wchar_t kGroupName[] = L"Brantovik";
 inline constexpr wchar_t kGroupLink[] = L"ZUNOR.lnk";
 inline constexpr wchar_t kFixedProgramsFolder[] = L"C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs";
+// What lets the product be removed: the setup program's copy and the record beside it, the entry.
+inline constexpr wchar_t kUninstallerFile[] = L"ukloni.exe";
+inline constexpr wchar_t kRecordFile[] = L"ukloni.dat";
+inline constexpr wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zunor2021";
+inline constexpr wchar_t kSharedDllsKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+inline constexpr wchar_t kDisplayName[] = L"Zunor 2021";
+inline constexpr wchar_t kPublisher[] = L"Brantovik";
+inline constexpr wchar_t kUninstallSwitch[] = L"/UNINSTALL";
+inline constexpr wchar_t kSilentSwitch[] = L"/S";
 
 }  // namespace zunor::texts

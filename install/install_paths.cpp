@@ -73,17 +73,30 @@ std::wstring FileUrl(std::wstring_view serverBase, ListingKind kind, std::wstrin
     return ListingUrl(serverBase, kind).append(L"/").append(urlName);
 }
 
-bool IsDatabaseName(std::wstring_view fileName) {
-    const std::wstring_view database = texts::kDatabase;
-    if (fileName.size() != database.size()) {
+bool SamePath(std::wstring_view a, std::wstring_view b) {
+    if (a.size() != b.size()) {
         return false;
     }
-    for (std::size_t i = 0; i < fileName.size(); ++i) {
-        if (AsciiLower(fileName[i]) != AsciiLower(database[i])) {
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (AsciiLower(a[i]) != AsciiLower(b[i])) {
             return false;
         }
     }
     return true;
+}
+
+bool IsDatabaseName(std::wstring_view fileName) {
+    return SamePath(fileName, texts::kDatabase);
+}
+
+std::wstring FolderOf(std::wstring_view path) {
+    const std::size_t slash = path.find_last_of(L'\\');
+    return std::wstring(slash == std::wstring_view::npos ? std::wstring_view{} : path.substr(0, slash));
+}
+
+std::wstring NameOf(std::wstring_view path) {
+    const std::size_t slash = path.find_last_of(L'\\');
+    return std::wstring(slash == std::wstring_view::npos ? path : path.substr(slash + 1));
 }
 
 } // namespace zunor

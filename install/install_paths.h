@@ -29,4 +29,11 @@ std::wstring FileUrl(std::wstring_view serverBase, ListingKind kind, std::wstrin
 // The product's database, which a reinstallation must not replace; Windows names are case-blind.
 bool IsDatabaseName(std::wstring_view fileName);
 
+// Whether two paths name the same file as Windows compares names (case-blind in A-Z).
+bool SamePath(std::wstring_view a, std::wstring_view b);
+
+// The folder part of a path (without its last backslash), and the name after it.
+std::wstring FolderOf(std::wstring_view path);
+std::wstring NameOf(std::wstring_view path);
+
 } // namespace zunor

@@ -1,5 +1,6 @@
 #include "install/installation_run.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "install/install_paths.h"
@@ -25,6 +26,10 @@ constexpr wchar_t kLogLayer[] = L"layer";
 constexpr wchar_t kLogShortcut[] = L"shortcut";
 constexpr wchar_t kLogReport[] = L"report";
 constexpr wchar_t kLogProgress[] = L"progress";
+constexpr wchar_t kLogRecord[] = L"record";
+constexpr wchar_t kLogShared[] = L"shared";
+constexpr wchar_t kLogUninstaller[] = L"uninstaller";
+constexpr wchar_t kLogEntry[] = L"entry";
 
 std::size_t Index(ListingKind kind) {
     return static_cast<std::size_t>(kind);
@@ -37,8 +42,8 @@ const wchar_t* Result(bool ok) {
 } // namespace
 
 InstallationRun::InstallationRun(RunWindow& window, RunNetwork& network, RunFiles& files, RunSystem& system,
-                                 RunLog& log, std::wstring serverBase)
-    : window_(window), network_(network), files_(files), system_(system), log_(log),
+                                 RunRegistration& registration, RunLog& log, std::wstring serverBase)
+    : window_(window), network_(network), files_(files), system_(system), registration_(registration), log_(log),
       serverBase_(std::move(serverBase)) {
     while (!serverBase_.empty() && serverBase_.back() == L'/') {
         serverBase_.pop_back();
@@ -53,6 +58,7 @@ RunOutcome InstallationRun::Execute() {
     }
     window_.SetCancelCaption(texts::kFinish);
     CreateFolders();
+    ReadEarlierRecord();
 
     FetchListing(ListingKind::Support);
     FetchListing(ListingKind::Program);
@@ -82,6 +88,7 @@ RunOutcome InstallationRun::Execute() {
     }
     window_.DisableNext();
     MarkSetupFolder();
+    RegisterForRemoval();
     HideProgress();
     ShowOutcome();
     return {true, failures_};
@@ -105,6 +112,21 @@ void InstallationRun::CreateFolders() {
         if (!created) {
             throw RunFailure{static_cast<int>(error), texts::kFolderFailed, texts::kContextFolder + path};
         }
+        placed_.Add(RecordKind::Folder, path);
+    }
+}
+
+// An update adds to what earlier runs placed. A record that cannot be read is started anew.
+void InstallationRun::ReadEarlierRecord() {
+    const std::wstring path = ProgramFolderWithSlash(Location()) + texts::kRecordFile;
+    const std::optional<std::string> text = files_.ReadFile(path);
+    if (!text) {
+        return;
+    }
+    std::optional<InstallRecord> record = ParseRecord(*text);
+    log_.Write(kLogRecord, path + (record ? L": read" : L": damaged, written anew"));
+    if (record) {
+        earlier_ = std::move(*record);
     }
 }
 
@@ -114,6 +136,9 @@ void InstallationRun::FetchListing(ListingKind kind) {
     const std::wstring folder = ProgramFolderWithSlash(Location());
     const TransferResult result = network_.DownloadListing(url, folder, ListingFileName(kind));
     listingFetches_[Index(kind)] = result;
+    if (result.ok()) {
+        placed_.Add(RecordKind::File, folder + ListingFileName(kind));
+    }
     log_.Write(kLogListing, DescribeTransfer(url, folder + ListingFileName(kind), result));
 }
 
@@ -197,11 +222,15 @@ void InstallationRun::RetrieveProgramFile(const PlanEntry& entry) {
         return;
     }
     network_.PurgeUrlCache(entry.url);
-    if (entry.action == PlanAction::KeepIfPresent && files_.FileExists(place.path)) {
+    const bool database = entry.action == PlanAction::KeepIfPresent;
+    if (database && files_.FileExists(place.path)) {
         log_.Write(kLogKept, place.path);
+        placed_.Add(RecordKind::Data, place.path);
         return;
     }
-    Download(entry, place.path);
+    if (Download(entry, place.path)) {
+        placed_.Add(database ? RecordKind::Data : RecordKind::File, place.path);
+    }
 }
 
 void InstallationRun::RetrieveTemplateFile(const PlanEntry& entry) {
@@ -210,7 +239,9 @@ void InstallationRun::RetrieveTemplateFile(const PlanEntry& entry) {
         return;
     }
     network_.PurgeUrlCache(entry.url);
-    Download(entry, place.path);
+    if (Download(entry, place.path)) {
+        placed_.Add(RecordKind::File, place.path);
+    }
 }
 
 // A component whose download failed is registered from the copy already there, if there is one.
@@ -220,7 +251,13 @@ void InstallationRun::RetrieveSupportFile(const PlanEntry& entry) {
         return;
     }
     network_.PurgeUrlCache(entry.url);
-    if (!Download(entry, place.path) && !files_.FileExists(place.path)) {
+    // A component new to this product that is already there belongs to some other program too.
+    if (!earlier_.Has(RecordKind::Component, place.path) && files_.FileExists(place.path)) {
+        componentsFoundThere_.push_back(place.path);
+    }
+    if (Download(entry, place.path)) {
+        placed_.Add(RecordKind::Component, place.path);
+    } else if (!files_.FileExists(place.path)) {
         return;
     }
     const bool registered = system_.RegisterComponent(place.path);
@@ -281,12 +318,18 @@ void InstallationRun::WriteSettings() {
     log_.Write(kLogSetting, iniPath + L": " + Result(written));
     if (!written) {
         Fail(FailureKind::Setting, iniPath);
+        return;
     }
+    placed_.Add(RecordKind::Setting, iniPath);
 }
 
 void InstallationRun::MarkProductExecutables() {
-    WriteLayer(ProgramFilePath(Location(), texts::kProductExe));
-    WriteLayer(ProgramFilePath(Location(), texts::kUpdaterExe));
+    for (const wchar_t* exe : {texts::kProductExe, texts::kUpdaterExe}) {
+        const std::wstring valueName = ProgramFilePath(Location(), exe);
+        if (WriteLayer(valueName) == LayerWrite::Written) {
+            placed_.Add(RecordKind::Layer, valueName);
+        }
+    }
 }
 
 void InstallationRun::MakeDesktopShortcut() {
@@ -300,6 +343,9 @@ void InstallationRun::MakeProgramGroup() {
         unsigned long error = 0;
         const bool created = files_.CreateFolder(folder, &error);
         log_.Write(kLogFolder, folder + L": created " + Result(created));
+        if (created) {
+            placed_.Add(RecordKind::Folder, folder);
+        }
     }
     MakeShortcut(folder + L"\\" + texts::kGroupLink);
 }
@@ -311,7 +357,9 @@ void InstallationRun::MakeShortcut(const std::wstring& linkPath) {
     log_.Write(kLogShortcut, linkPath + L": " + Result(made));
     if (!made) {
         Fail(FailureKind::Shortcut, linkPath);
+        return;
     }
+    placed_.Add(RecordKind::Shortcut, linkPath);
 }
 
 // Where an empty mark already stands for the setup program's own folder, it is filled in; no mark
@@ -326,7 +374,7 @@ void InstallationRun::MarkSetupFolder() {
     }
 }
 
-void InstallationRun::WriteLayer(const std::wstring& valueName) {
+LayerWrite InstallationRun::WriteLayer(const std::wstring& valueName) {
     const LayerWrite result = system_.WriteLayer(valueName, texts::kLayerData);
     const wchar_t* text = result == LayerWrite::Written     ? L"written"
                           : result == LayerWrite::KeyAbsent ? L"no Layers key, not marked"
@@ -334,6 +382,91 @@ void InstallationRun::WriteLayer(const std::wstring& valueName) {
     log_.Write(kLogLayer, valueName + L": " + text);
     if (result == LayerWrite::Failed) {
         Fail(FailureKind::Layer, valueName);
+    }
+    return result;
+}
+
+// What lets the product be removed again: the shared counts of new components, a copy of this setup
+// program beside the product, the record of everything placed by any run, and the entry in the
+// system's list of installed programs that runs the copy.
+void InstallationRun::RegisterForRemoval() {
+    const std::wstring program = ProgramFolderWithSlash(Location());
+    const std::wstring copy = program + texts::kUninstallerFile;
+    for (RecordEntry& entry : placed_.entries) {
+        if (entry.kind != RecordKind::Folder && entry.kind != RecordKind::Layer) {
+            entry.size = files_.FileSize(entry.path).value_or(0);
+        }
+    }
+    CountSharedUses();
+    const bool copied = CopyUninstaller(copy);
+    InstallRecord record = earlier_;
+    record.Merge(placed_);
+    const std::wstring recordPath = program + texts::kRecordFile;
+    const bool written = files_.WriteFile(recordPath, FormatRecord(record));
+    log_.Write(kLogRecord, recordPath + L": " + std::to_wstring(record.entries.size()) + L" entries, " +
+                               Result(written));
+    if (!written) {
+        Fail(FailureKind::Record, recordPath);
+    }
+    // The entry runs the copy, so it is written only where a copy is there to run.
+    if (copied || files_.FileExists(copy)) {
+        WriteUninstallEntry(copy, record.TotalBytes());
+    } else {
+        Fail(FailureKind::UninstallEntry, texts::kUninstallKey);
+    }
+}
+
+// Once per component and product: an update that places it again does not count it again. A
+// component whose count could not be raised is left out of the record, so removal never lowers it.
+void InstallationRun::CountSharedUses() {
+    std::vector<RecordEntry> kept;
+    for (const RecordEntry& entry : placed_.entries) {
+        if (entry.kind == RecordKind::Component && !earlier_.Has(RecordKind::Component, entry.path)) {
+            const bool wasThere = std::find(componentsFoundThere_.begin(), componentsFoundThere_.end(),
+                                            entry.path) != componentsFoundThere_.end();
+            const bool counted = registration_.AddSharedUse(entry.path, wasThere);
+            log_.Write(kLogShared, entry.path + (wasThere ? L": found there, " : L": ") + Result(counted));
+            if (!counted) {
+                Fail(FailureKind::SharedCount, entry.path);
+                continue;
+            }
+        }
+        kept.push_back(entry);
+    }
+    placed_.entries = std::move(kept);
+}
+
+bool InstallationRun::CopyUninstaller(const std::wstring& copy) {
+    const bool copied = registration_.CopySetupProgram(copy);
+    log_.Write(kLogUninstaller, copy + L": " + Result(copied));
+    if (!copied) {
+        Fail(FailureKind::Uninstaller, copy);
+        return false;
+    }
+    placed_.Add(RecordKind::Uninstaller, copy, files_.FileSize(copy).value_or(0));
+    return true;
+}
+
+void InstallationRun::WriteUninstallEntry(const std::wstring& copy, std::uint64_t bytes) {
+    const std::wstring location = Location();
+    const std::wstring product = ProgramFilePath(location, texts::kProductExe);
+    UninstallEntry entry;
+    entry.displayName = texts::kDisplayName;
+    entry.publisher = texts::kPublisher;
+    entry.displayVersion = registration_.FileVersion(product);
+    if (entry.displayVersion.empty()) {
+        entry.displayVersion = registration_.SetupVersion();
+    }
+    entry.displayIcon = product;
+    entry.installLocation = ProgramFolder(location);
+    entry.installDate = registration_.Today();
+    entry.estimatedSizeKiB = static_cast<std::uint32_t>(std::min<std::uint64_t>((bytes + 1023) / 1024, 0xFFFFFFFFu));
+    entry.uninstallString = L"\"" + copy + L"\" " + texts::kUninstallSwitch;
+    entry.quietUninstallString = entry.uninstallString + L" " + texts::kSilentSwitch;
+    const bool written = registration_.WriteUninstallEntry(entry);
+    log_.Write(kLogEntry, std::wstring(texts::kUninstallKey) + L": " + Result(written));
+    if (!written) {
+        Fail(FailureKind::UninstallEntry, texts::kUninstallKey);
     }
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "install/install_plan.h"
+#include "install/install_record.h"
 #include "install/listing_parser.h"
 #include "common/run_ports.h"
 #include "install/run_report.h"
@@ -20,8 +21,8 @@ struct RunOutcome {
 
 class InstallationRun {
 public:
-    InstallationRun(RunWindow& window, RunNetwork& network, RunFiles& files, RunSystem& system, RunLog& log,
-                    std::wstring serverBase);
+    InstallationRun(RunWindow& window, RunNetwork& network, RunFiles& files, RunSystem& system,
+                    RunRegistration& registration, RunLog& log, std::wstring serverBase);
 
     // Throws RunFailure for what it cannot pass over: a folder it cannot create, a listing it has no copy of.
     RunOutcome Execute();
@@ -50,7 +51,12 @@ private:
     void MakeProgramGroup();
     void MakeShortcut(const std::wstring& linkPath);
     void MarkSetupFolder();
-    void WriteLayer(const std::wstring& valueName);
+    LayerWrite WriteLayer(const std::wstring& valueName);
+    void ReadEarlierRecord();
+    void RegisterForRemoval();
+    void CountSharedUses();
+    bool CopyUninstaller(const std::wstring& copy);
+    void WriteUninstallEntry(const std::wstring& copy, std::uint64_t bytes);
     void HideProgress();
     void ShowOutcome();
     void Fail(FailureKind kind, std::wstring name, std::wstring reason = {});
@@ -59,11 +65,16 @@ private:
     RunNetwork& network_;
     RunFiles& files_;
     RunSystem& system_;
+    RunRegistration& registration_;
     RunLog& log_;
     std::wstring serverBase_;
     std::array<TransferResult, 3> listingFetches_{}; // by ListingKind
     InstallPlan plan_;
     std::vector<FailedItem> failures_;
+    // What earlier runs placed (the record beside the program), and what this one places.
+    InstallRecord earlier_;
+    InstallRecord placed_;
+    std::vector<std::wstring> componentsFoundThere_; // new to the record, but already in the system folder
     // The file being fetched: its place in its list, and the status line it is shown under.
     std::size_t fileIndex_ = 0;
     std::size_t fileCount_ = 0;

@@ -21,6 +21,24 @@ const wchar_t* Prefix(FailureKind kind) {
         return texts::kItemShortcut;
     case FailureKind::BadSumsLine:
         return texts::kItemBadSumsLine;
+    case FailureKind::Record:
+        return texts::kItemRecord;
+    case FailureKind::Uninstaller:
+        return texts::kItemUninstaller;
+    case FailureKind::UninstallEntry:
+        return texts::kItemUninstallEntry;
+    case FailureKind::SharedCount:
+        return texts::kItemSharedCount;
+    case FailureKind::NotRemoved:
+        return texts::kItemNotRemoved;
+    case FailureKind::RemovedAtRestart:
+        return texts::kItemRemovedAtRestart;
+    case FailureKind::NotUnregistered:
+        return texts::kItemNotUnregistered;
+    case FailureKind::LayerNotRemoved:
+        return texts::kItemLayerNotRemoved;
+    case FailureKind::EntryNotRemoved:
+        return texts::kItemEntryNotRemoved;
     }
     return texts::kItemNotDownloaded;
 }
@@ -36,8 +54,12 @@ std::wstring FormatItem(const FailedItem& item) {
 }
 
 std::wstring FormatReport(const std::vector<FailedItem>& items) {
+    return FormatReport(items, texts::kIncompleteHeader);
+}
+
+std::wstring FormatReport(const std::vector<FailedItem>& items, std::wstring_view header) {
     constexpr wchar_t kLineEnd[] = L"\r\n";
-    std::wstring text = texts::kIncompleteHeader;
+    std::wstring text(header);
     text += kLineEnd; // the empty line under the header
     const std::size_t shown = std::min(items.size(), kReportedItemLines);
     for (std::size_t i = 0; i < shown; ++i) {

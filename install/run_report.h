@@ -1,6 +1,7 @@
 #pragma once
 // What did not succeed in a run, and the message that tells the user.
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zunor {
@@ -13,6 +14,16 @@ enum class FailureKind {
     Layer,         // value name
     Shortcut,      // path of the .lnk
     BadSumsLine,   // SHA256SUMS address, red <N> (a line that names no file)
+    Record,        // path of the install record
+    Uninstaller,   // path of the setup program's copy
+    UninstallEntry, // the entry's registry key
+    SharedCount,   // path of the component
+    // Removal.
+    NotRemoved,         // path
+    RemovedAtRestart,   // path
+    NotUnregistered,    // name
+    LayerNotRemoved,    // value name
+    EntryNotRemoved,    // the entry's registry key
 };
 
 struct FailedItem {
@@ -26,7 +37,9 @@ struct FailedItem {
 // The report's line for one item.
 std::wstring FormatItem(const FailedItem& item);
 
-// The incomplete-installation message: header, an empty line, the first items, and how many more.
+// The incomplete-installation message (or another header's): the header, an empty line, the first
+// items, and how many more.
+std::wstring FormatReport(const std::vector<FailedItem>& items, std::wstring_view header);
 std::wstring FormatReport(const std::vector<FailedItem>& items);
 
 inline constexpr std::size_t kReportedItemLines = 15;

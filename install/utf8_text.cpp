@@ -94,6 +94,22 @@ template <typename Char> std::optional<std::basic_string<Char>> DecodeUtf8As(std
 template std::optional<std::wstring> DecodeUtf8As<wchar_t>(std::string_view);
 template std::optional<std::u16string> DecodeUtf8As<char16_t>(std::string_view);
 
+std::string EncodeUtf8(std::wstring_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char32_t cp = static_cast<char32_t>(text[i]);
+        if constexpr (sizeof(wchar_t) == 2) {
+            if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+                text[i + 1] <= 0xDFFF) {
+                cp = 0x10000 + ((cp - 0xD800) << 10) + (static_cast<char32_t>(text[++i]) - 0xDC00);
+            }
+        }
+        AppendUtf8(out, IsValidCodePoint(cp) ? cp : kReplacement);
+    }
+    return out;
+}
+
 std::wstring DisplayText(std::string_view bytes) {
     std::wstring out;
     out.reserve(bytes.size());

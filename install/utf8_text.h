@@ -14,6 +14,9 @@ inline std::optional<std::wstring> DecodeUtf8(std::string_view bytes) {
     return DecodeUtf8As<wchar_t>(bytes);
 }
 
+// UTF-8 of wide text; a lone surrogate becomes U+FFFD.
+std::string EncodeUtf8(std::wstring_view text);
+
 // For showing text from outside in a message or a log line: never fails. Malformed bytes and control
 // characters become U+FFFD.
 std::wstring DisplayText(std::string_view bytes);

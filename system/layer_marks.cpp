@@ -25,6 +25,18 @@ zunor::LayerWrite WriteLayerValue(const std::wstring& valueName, const std::wstr
     return WriteTextValueUnder(HKEY_CURRENT_USER, zunor::texts::kLayersKey, valueName, data);
 }
 
+bool DeleteLayerValue(const std::wstring& valueName) {
+    HKEY raw = nullptr;
+    const LONG opened = RegOpenKeyExW(HKEY_CURRENT_USER, zunor::texts::kLayersKey, 0, KEY_SET_VALUE, &raw);
+    if (opened == ERROR_FILE_NOT_FOUND)
+        return true;
+    if (opened != ERROR_SUCCESS)
+        return false;
+    zunor::UniqueHkey key(raw);
+    const LONG deleted = RegDeleteValueW(key.get(), valueName.c_str());
+    return deleted == ERROR_SUCCESS || deleted == ERROR_FILE_NOT_FOUND;
+}
+
 std::wstring ReadLayerValue(const std::wstring& valueName, const std::wstring& fallback) {
     const Variant value = ReadRegistryValue(HKEY_CURRENT_USER, zunor::texts::kLayersKey, valueName, fallback);
     if (const auto* text = std::get_if<std::wstring>(&value))

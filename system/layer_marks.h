@@ -12,6 +12,8 @@ namespace MRegistry {
 // Layers key (it is never created), Failed for any other refusal.
 zunor::LayerWrite WriteLayerValue(const std::wstring& valueName, const std::wstring& data);
 
+// Removes the value; true also when the key or the value was not there.
+bool DeleteLayerValue(const std::wstring& valueName);
 // The text of that value; `fallback` when the key or value is absent or the value is not text.
 std::wstring ReadLayerValue(const std::wstring& valueName, const std::wstring& fallback);
 

@@ -11,6 +11,11 @@ import harness
 ARCHIVES = ("SETUP_ZUNOR.rar", "Zunor2021VK.rar")
 LAYERS_KEY = r"HKCU\Software\Microsoft\Windows NT\CurrentVersion\AppCompatFlags\Layers"
 SAMPLE_KEY = r"HKCU\Software\Brantovik\ZunorSample"
+# Where the 32-bit installer registers the product and counts shared components (the 32-bit view;
+# the 64-bit test build writes there too).
+UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Zunor2021"
+SHARED_DLLS_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\SharedDLLs"
+SYSTEM32 = "C:\\windows\\system32\\"  # the system folder as the installer names it
 DEFAULT_LOCATION = "C:\\Program Files\\Brantovik\\"
 
 
@@ -69,12 +74,13 @@ class Prefix:
     def reg_add_key(self, key):
         self.wine("reg", "add", key, "/f")
 
-    def reg_delete_key(self, key):
-        self.wine("reg", "delete", key, "/f", check=False)
+    def reg_delete_key(self, key, *view):
+        self.wine("reg", "delete", key, "/f", *view, check=False)
 
-    def reg_values(self, key):
-        """{name: data} of a key's string values; None when the key does not exist."""
-        out = self.wine("reg", "query", key, check=False)
+    def reg_values(self, key, *view):
+        """{name: data} of a key's values (a REG_DWORD as "0x..."); None when the key does not exist.
+        view: "/reg:32" for the 32-bit view."""
+        out = self.wine("reg", "query", key, *view, check=False)
         if out.returncode != 0:
             return None
         values = {}
@@ -104,6 +110,9 @@ class Prefix:
         shutil.rmtree(self.group_folder, ignore_errors=True)
         self.reg_delete_key(SAMPLE_KEY)
         self.reg_delete_key(LAYERS_KEY)
+        self.reg_delete_key(UNINSTALL_KEY, "/reg:32")
+        for name in os.listdir(sample_root("SUPORT")):
+            self.wine("reg", "delete", SHARED_DLLS_KEY, "/v", SYSTEM32 + name, "/f", "/reg:32", check=False)
         if layers_key:
             self.reg_add_key(LAYERS_KEY)
 

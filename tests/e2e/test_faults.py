@@ -33,6 +33,9 @@ SUCCESS = "Instalacija programa je uspjesno zavrsena."
 LIST_FAILED = "Spisak datoteka nije preuzet sa servera."
 DROPPED, TIMED_OUT, UNWRITABLE = "veza je prekinuta", "isteklo je vreme cekanja", "datoteka ne moze da se upise"
 TEMP_NAME = re.compile(r"(\.zunor-part|\.tmp|~)$", re.I)
+PROGRAM = DEFAULT_LOCATION + "zunor2021"
+REMOVAL_FILES = ("ukloni.exe", "ukloni.dat")  # the installer's own copy and record
+UNINSTALL_ENTRY = r"Software\Microsoft\Windows\CurrentVersion\Uninstall\Zunor2021"
 
 
 def not_downloaded(name, reason):
@@ -159,10 +162,13 @@ class FaultMatrixTest(unittest.TestCase):
                     f.write(self.server.page("/zunor" + ("/" + folder if folder else "")))
 
     def snapshot(self):
-        """{host path: bytes} of the program folder's files and the components."""
+        """{host path: bytes} of the program folder's files and the components (not the installer's own
+        copy and record, which each run rewrites)."""
         files = {}
         for top, _, names in os.walk(self.program):
             for name in names:
+                if top == self.program and name in REMOVAL_FILES:
+                    continue
                 with open(os.path.join(top, name), "rb") as f:
                     files[os.path.join(top, name)] = f.read()
         for name in self.served("SUPORT"):
@@ -345,6 +351,10 @@ class FaultMatrixTest(unittest.TestCase):
             subprocess.run(["chattr", "-i", self.program], check=True)
         program = [n for n in self.served("") if n != "firme.mdb"]
         expected = [not_downloaded(n, UNWRITABLE) for n in ["pdown.ini", "sdown.ini", "tdown.ini"] + program]
+        # Nothing that lets the product be removed can be written there either.
+        expected += ["Nije sacuvan program za uklanjanje: " + PROGRAM + "\\ukloni.exe",
+                     "Nije upisan zapis o instalaciji: " + PROGRAM + "\\ukloni.dat",
+                     "Nije upisan unos u spisak instaliranih programa: " + UNINSTALL_ENTRY]
         self.assert_report(code, out, report, 1, expected + [r for r in report if r.startswith("Nije upisano")])
         self.assert_files(before, kept=[("", n) for n in program],
                           refreshed=[("TEMPLATE", n) for n in self.served("TEMPLATE")])

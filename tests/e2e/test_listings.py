@@ -14,6 +14,7 @@ from install_env import (ARCHIVES, CHECKSUMS, Apache, Prefix, access_log, https_
 
 PROGRAM = "C:\\Program Files\\Brantovik\\zunor2021"
 LISTING_FILES = ("pdown.ini", "sdown.ini", "tdown.ini")  # each holds its own server's page
+REMOVAL_FILES = ("ukloni.exe", "ukloni.dat")  # the installer's own copy, and a record with the pages' sizes
 LISTING_PATHS = ("/zunor", "/zunor/SUPORT", "/zunor/TEMPLATE")
 
 
@@ -61,7 +62,7 @@ class ListingsTest(unittest.TestCase):
             for name in names:
                 path = os.path.join(folder, name)
                 rel = os.path.relpath(path, program)
-                if rel not in LISTING_FILES:
+                if rel not in LISTING_FILES + REMOVAL_FILES:
                     tree["program/" + rel] = digest(path)
         for name in sample_files("SUPORT") + [CHECKSUMS]:
             path = os.path.join(self.prefix.system_dir, name)

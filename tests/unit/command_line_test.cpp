@@ -106,3 +106,18 @@ TEST(CommandLine, ProgramNameIsSkippedLikeWindowsDoes) {
     EXPECT_EQ(ArgumentsOf(L"ZunorSetup.exe   /S"), L"/S");
     EXPECT_EQ(ArgumentsOf(L"ZunorSetup.exe"), L"");
 }
+
+// The line the removal's temporary copy is started with, as the copy in the product's folder writes it.
+TEST(CommandLine, UninstallAndTheCopysHandles) {
+    auto r = ParseCommandLine(L"/UNINSTALL /S \"/LOG=C:\\a b.log\" /FROMCOPY=156,160 \"/D=C:\\Program Files\\B\\\\\"");
+    ASSERT_TRUE(r.options) << std::string(r.error.begin(), r.error.end());
+    EXPECT_TRUE(r.options->uninstall);
+    EXPECT_TRUE(r.options->silent);
+    EXPECT_EQ(*r.options->logFile, L"C:\\a b.log");
+    EXPECT_EQ(*r.options->fromCopy, (std::pair<std::uintptr_t, std::uintptr_t>{156, 160}));
+    EXPECT_EQ(*r.options->location, L"C:\\Program Files\\B\\");
+    for (const wchar_t* bad : {L"/UNINSTALL /LIST", L"/FROMCOPY=1,2", L"/UNINSTALL /FROMCOPY=1", L"/UNINSTALL=1",
+                               L"/UNINSTALL /FROMCOPY=1,x"}) {
+        EXPECT_FALSE(ParseCommandLine(bad).options) << std::wstring(bad).size();
+    }
+}

@@ -73,6 +73,7 @@ TEST_F(RunTest, ExactSequenceOfOneFilePerList) {
         L"mkdir C:\\I\\zunor2021\\DATA",
         L"exists? C:\\I\\zunor2021\\TEMPLATE",
         L"mkdir C:\\I\\zunor2021\\TEMPLATE",
+        L"read C:\\I\\zunor2021\\ukloni.dat",
         L"purge https://srv/zunor/SUPORT",
         L"listing https://srv/zunor/SUPORT -> C:\\I\\zunor2021\\sdown.ini",
         L"purge https://srv/zunor",
@@ -98,6 +99,7 @@ TEST_F(RunTest, ExactSequenceOfOneFilePerList) {
         L"yield",
         L"inside? C:\\W\\S32\\s.dll",
         L"purge https://srv/zunor/SUPORT/s.dll",
+        L"file? C:\\W\\S32\\s.dll",
         L"download https://srv/zunor/SUPORT/s.dll -> C:\\W\\S32\\s.dll",
         L"register C:\\W\\S32\\s.dll",
         L"progress 1",
@@ -113,6 +115,10 @@ TEST_F(RunTest, ExactSequenceOfOneFilePerList) {
         L"disable next",
         L"read layer D:\\Setup\\updater.exe",
         L"read layer D:\\Setup\\Zunor2021VK.exe",
+        L"count up C:\\W\\S32\\s.dll",
+        L"copy setup -> C:\\I\\zunor2021\\ukloni.exe",
+        L"write C:\\I\\zunor2021\\ukloni.dat",
+        L"entry \"C:\\I\\zunor2021\\ukloni.exe\" /UNINSTALL",
         L"track hidden",
         L"status hidden",
         L"message Instalacija programa je uspjesno zavrsena.",
@@ -181,11 +187,12 @@ TEST_F(RunTest, AbsentListingStopsTheRunWithItsUrl) {
         FakeFiles f{r};
         FakeNetwork n{r, f};
         FakeSystem s{r};
+        FakeRegistration g{r, f};
         n.pages[L"https://srv/zunor"] = Page({"a.exe"});
         n.pages[L"https://srv/zunor/SUPORT"] = Page({});
         n.failures[L"https://srv/zunor/TEMPLATE"] = c.fetched;
         try {
-            InstallationRun(w, n, f, s, log, kBase).Execute();
+            InstallationRun(w, n, f, s, g, log, kBase).Execute();
             ADD_FAILURE() << "no failure for " << c.number;
         } catch (const RunFailure& failure) {
             EXPECT_EQ(failure.number, c.number);
@@ -215,12 +222,13 @@ TEST_F(RunTest, ExistingDatabaseIsKeptWhateverItsCase) {
         FakeFiles f{r};
         FakeNetwork n{r, f};
         FakeSystem s{r};
+        FakeRegistration g{r, f};
         n.pages[L"https://srv/zunor"] = Page({name, "b.exe"});
         n.pages[L"https://srv/zunor/SUPORT"] = Page({});
         n.pages[L"https://srv/zunor/TEMPLATE"] = Page({});
         const std::wstring wide(name.begin(), name.end());
         f.paths.insert(L"C:\\I\\zunor2021\\" + wide);
-        InstallationRun(w, n, f, s, log, kBase).Execute();
+        InstallationRun(w, n, f, s, g, log, kBase).Execute();
         EXPECT_TRUE(r.Has(L"purge https://srv/zunor/" + wide));
         EXPECT_TRUE(r.Has(L"file? C:\\I\\zunor2021\\" + wide));
         EXPECT_EQ(r.Starting(L"download"),
@@ -376,10 +384,11 @@ TEST_F(RunTest, SetupFolderValuesAreWrittenOnlyWhereEmpty) {
     FakeFiles f{r};
     FakeNetwork n{r, f};
     FakeSystem s{r};
+    FakeRegistration g{r, f};
     n.pages = net.pages;
     s.layers[L"D:\\Setup\\updater.exe"] = L"";
     s.layerResults[L"D:\\Setup\\updater.exe"] = LayerWrite::Failed;
-    const RunOutcome outcome = InstallationRun(w, n, f, s, log, kBase).Execute();
+    const RunOutcome outcome = InstallationRun(w, n, f, s, g, log, kBase).Execute();
     EXPECT_EQ(r.Starting(L"layer D:"),
               std::vector<std::wstring>{L"layer D:\\Setup\\updater.exe=~ RUNASADMIN WINXPSP3"});
     EXPECT_EQ(outcome.failures,
@@ -439,6 +448,94 @@ TEST_F(RunTest, LogNamesEveryRequestWithItsResult) {
     EXPECT_TRUE(logged(L"layer", L"C:\\I\\zunor2021\\updater.exe"));
     EXPECT_TRUE(logged(L"shortcut", L"ZUNOR.lnk"));
     EXPECT_TRUE(logged(L"report", L"Nije preuzeto: a.exe (server je vratio 404)"));
+}
+
+// The end of a run registers the product for removal: the record names everything it placed, the
+// entry runs the copy, and each new component is counted once.
+TEST_F(RunTest, RecordAndEntryCoverWhatTheRunPlaced) {
+    ServeAll({"Zunor2021VK.exe", "firme.mdb"}, {"t.doc"}, {"s.dll", "old.dll"});
+    files.paths.insert(L"C:\\W\\S32\\old.dll"); // another program's copy, not counted by anyone
+    files.contents[L"C:\\W\\S32\\s.dll"] = std::string(3000, 'x');
+    reg.productVersion = L"2021.4.2";
+    const RunOutcome outcome = Run();
+    ASSERT_TRUE(outcome.failures.empty());
+    EXPECT_EQ(rec.Starting(L"count up"), (std::vector<std::wstring>{L"count up C:\\W\\S32\\s.dll",
+                                                                   L"count up C:\\W\\S32\\old.dll (was there)"}));
+    const auto record = ParseRecord(files.contents.at(L"C:\\I\\zunor2021\\ukloni.dat"));
+    ASSERT_TRUE(record.has_value());
+    const std::vector<std::pair<RecordKind, std::wstring>> expected{
+        {RecordKind::Folder, L"C:\\I\\"},
+        {RecordKind::Folder, L"C:\\I\\zunor2021"},
+        {RecordKind::Folder, L"C:\\I\\zunor2021\\DATA"},
+        {RecordKind::Folder, L"C:\\I\\zunor2021\\TEMPLATE"},
+        {RecordKind::File, L"C:\\I\\zunor2021\\sdown.ini"},
+        {RecordKind::File, L"C:\\I\\zunor2021\\pdown.ini"},
+        {RecordKind::File, L"C:\\I\\zunor2021\\tdown.ini"},
+        {RecordKind::File, L"C:\\I\\zunor2021\\Zunor2021VK.exe"},
+        {RecordKind::Data, L"C:\\I\\zunor2021\\firme.mdb"},
+        {RecordKind::File, L"C:\\I\\zunor2021\\TEMPLATE\\t.doc"},
+        {RecordKind::Component, L"C:\\W\\S32\\s.dll"},
+        {RecordKind::Component, L"C:\\W\\S32\\old.dll"},
+        {RecordKind::Setting, L"C:\\I\\zunor2021\\config.ini"},
+        {RecordKind::Layer, L"C:\\I\\zunor2021\\Zunor2021VK.exe"},
+        {RecordKind::Layer, L"C:\\I\\zunor2021\\updater.exe"},
+        {RecordKind::Shortcut, L"C:\\U\\Desktop\\Brantovik ZUNOR 2021.lnk"},
+        {RecordKind::Folder, L"C:\\PD\\Programs\\Brantovik"},
+        {RecordKind::Shortcut, L"C:\\PD\\Programs\\Brantovik\\ZUNOR.lnk"},
+        {RecordKind::Uninstaller, L"C:\\I\\zunor2021\\ukloni.exe"},
+    };
+    std::vector<std::pair<RecordKind, std::wstring>> got;
+    for (const RecordEntry& e : record->entries) {
+        got.emplace_back(e.kind, e.path);
+    }
+    EXPECT_EQ(got, expected);
+    EXPECT_EQ(record->Of(RecordKind::Component)[0].size, 3000u) << "sizes are those on disk";
+    ASSERT_TRUE(reg.entry.has_value());
+    UninstallEntry entry;
+    entry.displayName = L"Zunor 2021";
+    entry.publisher = L"Brantovik";
+    entry.displayVersion = L"2021.4.2";
+    entry.displayIcon = L"C:\\I\\zunor2021\\Zunor2021VK.exe";
+    entry.installLocation = L"C:\\I\\zunor2021";
+    entry.installDate = L"20261208";
+    entry.estimatedSizeKiB = static_cast<std::uint32_t>((record->TotalBytes() + 1023) / 1024);
+    entry.uninstallString = L"\"C:\\I\\zunor2021\\ukloni.exe\" /UNINSTALL";
+    entry.quietUninstallString = L"\"C:\\I\\zunor2021\\ukloni.exe\" /UNINSTALL /S";
+    EXPECT_EQ(*reg.entry, entry);
+}
+
+TEST_F(RunTest, UpdateKeepsEarlierEntriesAndCountsNoComponentTwice) {
+    InstallRecord earlier;
+    earlier.Add(RecordKind::File, L"C:\\I\\zunor2021\\gone.exe", 5);
+    earlier.Add(RecordKind::Component, L"C:\\W\\S32\\s.dll", 5);
+    files.contents[L"C:\\I\\zunor2021\\ukloni.dat"] = FormatRecord(earlier);
+    files.paths.insert(L"C:\\W\\S32\\s.dll");
+    reg.counts[L"C:\\W\\S32\\s.dll"] = 1;
+    ServeAll({"a.exe"}, {}, {"s.dll"});
+    EXPECT_TRUE(Run().failures.empty());
+    EXPECT_TRUE(rec.Starting(L"count up").empty());
+    EXPECT_EQ(reg.counts.at(L"C:\\W\\S32\\s.dll"), 1u);
+    EXPECT_EQ(reg.entry->displayVersion, L"2021.1.0") << "no version resource: the setup program's own";
+    const auto record = ParseRecord(files.contents.at(L"C:\\I\\zunor2021\\ukloni.dat"));
+    ASSERT_TRUE(record.has_value());
+    EXPECT_TRUE(record->Has(RecordKind::File, L"C:\\I\\zunor2021\\gone.exe"));
+    EXPECT_TRUE(record->Has(RecordKind::File, L"C:\\I\\zunor2021\\a.exe"));
+    EXPECT_EQ(record->Of(RecordKind::Component).size(), 1u);
+}
+
+TEST_F(RunTest, RegistrationFailuresAreItems) {
+    ServeAll({}, {}, {"s.dll"});
+    reg.failingCounts.insert(L"C:\\W\\S32\\s.dll");
+    reg.copyWorks = false;
+    files.writable = false;
+    const RunOutcome outcome = Run();
+    EXPECT_EQ(outcome.failures, (std::vector<FailedItem>{
+                                    {FailureKind::SharedCount, L"C:\\W\\S32\\s.dll", L""},
+                                    {FailureKind::Uninstaller, L"C:\\I\\zunor2021\\ukloni.exe", L""},
+                                    {FailureKind::Record, L"C:\\I\\zunor2021\\ukloni.dat", L""},
+                                    {FailureKind::UninstallEntry, texts::kUninstallKey, L""},
+                                }));
+    EXPECT_FALSE(reg.entry.has_value()) << "an entry without a copy to run";
 }
 
 } // namespace

@@ -7,8 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "install/installation_run.h"
 #include "common/run_ports.h"
+#include "install/installation_run.h"
+#include "install/removal_run.h"
 
 namespace zunor::test {
 
@@ -80,6 +81,9 @@ public:
     std::map<std::wstring, std::string> contents;     // readable files
     std::map<std::wstring, unsigned long> mkdirFails; // folder -> system error
     std::set<std::wstring> outside;                   // paths IsInside refuses
+    std::map<std::wstring, Removal> removals;         // path -> how RemoveFile ends (default: as it is)
+    std::set<std::wstring> notEmpty;                  // folders RemoveFolder keeps
+    bool writable = true;
 
     bool PathExists(const std::wstring& p) override {
         r_.Add(L"exists? " + p);
@@ -108,6 +112,41 @@ public:
     bool IsInside(const std::wstring& folder, const std::wstring& p) override {
         r_.Add(L"inside? " + p);
         return p.starts_with(folder) && !outside.contains(p);
+    }
+    std::optional<std::uint64_t> FileSize(const std::wstring& p) override {
+        if (!paths.contains(p)) {
+            return std::nullopt;
+        }
+        auto it = contents.find(p);
+        return it == contents.end() ? 1000 : it->second.size();
+    }
+    bool WriteFile(const std::wstring& p, std::string_view bytes) override {
+        r_.Add(L"write " + p);
+        if (!writable) {
+            return false;
+        }
+        paths.insert(p);
+        contents[p] = std::string(bytes);
+        return true;
+    }
+    Removal RemoveFile(const std::wstring& p) override {
+        r_.Add(L"delete " + p);
+        if (auto it = removals.find(p); it != removals.end()) {
+            return it->second;
+        }
+        contents.erase(p);
+        return paths.erase(p) ? Removal::Removed : Removal::Absent;
+    }
+    bool RemoveAtRestart(const std::wstring& p) override {
+        r_.Add(L"delete at restart " + p);
+        return true;
+    }
+    FolderRemoval RemoveFolder(const std::wstring& p) override {
+        r_.Add(L"rmdir " + p);
+        if (notEmpty.contains(p)) {
+            return FolderRemoval::NotEmpty;
+        }
+        return paths.erase(p) ? FolderRemoval::Removed : FolderRemoval::Absent;
     }
 
 private:
@@ -201,6 +240,7 @@ public:
     std::map<std::wstring, LayerWrite> layerResults; // default Written
     std::map<std::wstring, std::wstring> layers;     // existing values
     std::set<std::wstring> failingLinks;
+    std::vector<std::vector<std::wstring>> running; // what RunningPrograms answers, one call after another
 
     std::wstring SystemDir() override { return systemDir; }
     bool RegisterComponent(const std::wstring& p) override {
@@ -230,9 +270,89 @@ public:
         return !failingLinks.contains(link);
     }
     std::wstring SetupFolder() override { return setupFolder; }
+    bool UnregisterComponent(const std::wstring& p) override {
+        r_.Add(L"unregister " + p);
+        return !unregistrable.contains(p);
+    }
+    bool DeleteLayer(const std::wstring& name) override {
+        r_.Add(L"delete layer " + name);
+        layers.erase(name);
+        return true;
+    }
+    std::vector<std::wstring> RunningPrograms(const std::wstring& folder) override {
+        r_.Add(L"running? " + folder);
+        if (running.empty()) {
+            return {};
+        }
+        std::vector<std::wstring> now = running.front();
+        running.erase(running.begin());
+        return now;
+    }
 
 private:
     Recorder& r_;
+};
+
+class FakeRegistration : public RunRegistration {
+public:
+    FakeRegistration(Recorder& r, FakeFiles& files) : r_(r), files_(files) {}
+    std::optional<UninstallEntry> entry;           // what the system's list holds
+    std::map<std::wstring, unsigned long> counts;  // SharedDLLs
+    std::wstring productVersion;                   // the product's version resource; "" for none
+    bool copyWorks = true;
+    bool entryWorks = true;
+    std::set<std::wstring> failingCounts;
+
+    bool CopySetupProgram(const std::wstring& dest) override {
+        r_.Add(L"copy setup -> " + dest);
+        if (copyWorks) {
+            files_.paths.insert(dest);
+        }
+        return copyWorks;
+    }
+    std::wstring FileVersion(const std::wstring&) override { return productVersion; }
+    std::wstring SetupVersion() override { return L"2021.1.0"; }
+    std::wstring Today() override { return L"20261208"; }
+    bool WriteUninstallEntry(const UninstallEntry& e) override {
+        r_.Add(L"entry " + e.uninstallString);
+        if (entryWorks) {
+            entry = e;
+        }
+        return entryWorks;
+    }
+    std::optional<std::wstring> UninstallLocation() override {
+        return entry ? std::optional<std::wstring>(entry->installLocation) : std::nullopt;
+    }
+    bool DeleteUninstallEntry() override {
+        r_.Add(L"delete entry");
+        entry.reset();
+        return true;
+    }
+    bool AddSharedUse(const std::wstring& p, bool wasThere) override {
+        r_.Add(L"count up " + p + (wasThere ? L" (was there)" : L""));
+        if (failingCounts.contains(p)) {
+            return false;
+        }
+        auto [it, added] = counts.try_emplace(p, wasThere ? 1 : 0);
+        ++it->second;
+        return true;
+    }
+    SharedRelease ReleaseSharedUse(const std::wstring& p) override {
+        r_.Add(L"count down " + p);
+        auto it = counts.find(p);
+        if (it == counts.end()) {
+            return SharedRelease::Missing;
+        }
+        if (--it->second > 0) {
+            return SharedRelease::StillUsed;
+        }
+        counts.erase(it);
+        return SharedRelease::LastUse;
+    }
+
+private:
+    Recorder& r_;
+    FakeFiles& files_;
 };
 
 class FakeLog : public RunLog {
@@ -243,6 +363,26 @@ public:
     }
 };
 
+class FakeDialog : public RemovalDialog {
+public:
+    explicit FakeDialog(Recorder& r) : r_(r) {}
+    bool yes = true;
+    int retries = 0;  // how many times the user presses "retry" before cancelling
+
+    bool Confirm(std::wstring_view q) override {
+        r_.Add(L"confirm " + std::wstring(q));
+        return yes;
+    }
+    bool Retry(std::wstring_view problem) override {
+        r_.Add(L"retry? " + std::wstring(problem));
+        return retries-- > 0;
+    }
+    void ShowMessage(std::wstring_view t) override { r_.Add(L"message " + std::wstring(t)); }
+
+private:
+    Recorder& r_;
+};
+
 // One run over the fakes, all recording into one Recorder, against the server kBase.
 struct RunFakes {
     static constexpr wchar_t kBase[] = L"https://srv";
@@ -251,9 +391,16 @@ struct RunFakes {
     FakeFiles files{rec};
     FakeNetwork net{rec, files};
     FakeSystem sys{rec};
+    FakeRegistration reg{rec, files};
     FakeLog log;
 
-    RunOutcome Run() { return InstallationRun(window, net, files, sys, log, kBase).Execute(); }
+    FakeDialog dialog{rec};
+
+    RunOutcome Run() { return InstallationRun(window, net, files, sys, reg, log, kBase).Execute(); }
+    RemovalOutcome Remove(const std::wstring& programFolder = L"C:\\I\\zunor2021",
+                          const std::function<void(const std::vector<FailedItem>&)>& beforeRemovingCopy = {}) {
+        return RemovalRun(dialog, files, sys, reg, log, programFolder).Execute(beforeRemovingCopy);
+    }
 };
 
 } // namespace zunor::test

@@ -29,6 +29,10 @@
 //   msgbox <timeout ms>              wait for a message box (#32770) of the current process -> OK <hwnd>
 //   msgtext | msgcaption             the message box's text / caption -> OK <text>
 //   msgok                            press the message box's OK -> OK
+//   msgboxany <timeout ms>           wait for a message box of any process (a removal asks from a
+//                                    temporary copy of the program that was started) -> OK <hwnd>
+//   msgpress <button id>             press a button of the message box (IDYES 6, IDNO 7, IDRETRY 4,
+//                                    IDCANCEL 2) -> OK
 //   exit <timeout ms>                wait for the current process to end -> OK <exit code>
 //   kill                             terminate the current process -> OK
 //   running <image name>             a process with that executable name exists -> OK 1|0
@@ -178,13 +182,17 @@ public:
         if (verb == L"close")
             return Post(Main(), WM_SYSCOMMAND, SC_CLOSE, 0);
         if (verb == L"msgbox")
-            return WaitMessageBox(rest);
+            return WaitMessageBox(rest, false);
         if (verb == L"msgtext")
             return Escape(GetText(GetDlgItem(MessageBoxWindow(), 0xFFFF)));
         if (verb == L"msgcaption")
             return Escape(GetText(MessageBoxWindow()));
         if (verb == L"msgok")
             return Post(GetDlgItem(MessageBoxWindow(), IDOK), BM_CLICK, 0, 0);
+        if (verb == L"msgboxany")
+            return WaitMessageBox(rest, true);
+        if (verb == L"msgpress")
+            return PressButton(rest);
         if (verb == L"exit")
             return WaitExit(rest);
         if (verb == L"kill")
@@ -455,14 +463,26 @@ private:
         return L"";
     }
 
-    std::wstring WaitMessageBox(const std::wstring& rest) {
+    std::wstring WaitMessageBox(const std::wstring& rest, bool anyProcess) {
         DWORD timeout = Number(rest);
-        Process();
+        const DWORD pid = anyProcess ? 0 : (Process(), pid_);
         HWND found = nullptr;
-        if (!PollUntil(timeout, [&] { return (found = FindTopLevel(pid_, L"", L"#32770")) != nullptr; }))
+        // Another process's box just pressed may still be on its way out: never the same one twice.
+        const HWND previous = anyProcess ? messageBox_ : nullptr;
+        if (!PollUntil(timeout, [&] {
+                found = FindTopLevel(pid, L"", L"#32770");
+                return found != nullptr && found != previous;
+            }))
             throw Failure("no message box before the deadline");
         messageBox_ = found;
         return Hex(found);
+    }
+
+    std::wstring PressButton(const std::wstring& rest) {
+        const HWND button = GetDlgItem(MessageBoxWindow(), static_cast<int>(Number(rest)));
+        if (!button)
+            throw Failure("the message box has no such button");
+        return Post(button, BM_CLICK, 0, 0);
     }
 
     HWND MessageBoxWindow() const {

@@ -1,0 +1,215 @@
+#include "app/removal.h"
+
+#include <windows.h>
+
+#include "app/win32_ports.h"
+#include "common/texts.h"
+#include "install/install_paths.h"
+#include "install/removal_run.h"
+#include "install/run_failure.h"
+#include "system/unique_handles.h"
+#include "system/win_error.h"
+
+namespace zunor {
+namespace {
+
+constexpr int kExitRemoved = 0;
+constexpr int kExitIncomplete = 1;
+constexpr int kExitStopped = 3;
+// How long the temporary copy waits for the original to let go of its file.
+constexpr DWORD kOriginalExitWaitMs = 30000;
+
+class MessageBoxDialog final : public RemovalDialog {
+public:
+    bool Confirm(std::wstring_view question) override { return Box(question, MB_YESNO) == IDYES; }
+    bool Retry(std::wstring_view problem) override { return Box(problem, MB_RETRYCANCEL) == IDRETRY; }
+    void ShowMessage(std::wstring_view text) override { Box(text, MB_OK); }
+
+private:
+    static int Box(std::wstring_view text, UINT buttons) {
+        return MessageBoxW(nullptr, std::wstring(text).c_str(), texts::kAppTitle, buttons | MB_SETFOREGROUND);
+    }
+};
+
+// /S: whoever runs it has already decided; a running product ends the removal.
+class ConsoleDialog final : public RemovalDialog {
+public:
+    explicit ConsoleDialog(ConsoleOutput& console) : console_(console) {}
+    bool Confirm(std::wstring_view) override { return true; }
+    bool Retry(std::wstring_view problem) override {
+        console_.Print(problem);
+        return false;
+    }
+    void ShowMessage(std::wstring_view text) override { console_.Print(text); }
+
+private:
+    ConsoleOutput& console_;
+};
+
+std::wstring FolderOfProgram() { return FolderOf(SetupProgramPath()); }
+
+// Where the product to remove is: the location given with /D=, the folder this copy runs from, the
+// folder the entry names, or the default location.
+std::wstring ProgramFolderToRemove(const CommandLine& options, WinFiles& files, WinRegistration& registration) {
+    if (options.location) return ProgramFolder(WithSeparator(*options.location));
+    const std::wstring here = FolderOfProgram();
+    if (files.FileExists(here + L"\\" + texts::kRecordFile)) return here;
+    if (auto location = registration.UninstallLocation(); location && !location->empty()) return *location;
+    return ProgramFolder(texts::kDefaultLocation);
+}
+
+std::wstring Quoted(const std::wstring& argument) { return L"\"" + argument + L"\""; }
+
+// The copy in the product's folder cannot delete itself, so it runs the removal from a temporary copy
+// of itself and waits for that copy's exit code, which comes through a pipe just before the copy
+// removes this program's file (this program has ended by then).
+int RemoveFromTemporaryCopy(const CommandLine& options, const std::wstring& programFolder, RunLog& log) {
+    wchar_t tempFolder[MAX_PATH + 1] = {};
+    const DWORD n = GetTempPathW(MAX_PATH + 1, tempFolder);
+    const std::wstring temporary =
+        std::wstring(tempFolder, n) + L"ZunorUkloni-" + std::to_wstring(GetCurrentProcessId()) + L".exe";
+    if (n == 0 || !CopyFileW(SetupProgramPath().c_str(), temporary.c_str(), FALSE)) {
+        log.Write(L"failure", L"no temporary copy: " + temporary);
+        return kExitStopped;
+    }
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE readEnd = nullptr;
+    HANDLE writeEnd = nullptr;
+    HANDLE self = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return kExitStopped;
+    UniqueHandle reader(readEnd);
+    UniqueHandle writer(writeEnd);
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &self, SYNCHRONIZE, TRUE, 0))
+        return kExitStopped;
+    UniqueHandle selfHandle(self);
+
+    std::wstring command = Quoted(temporary) + L" " + texts::kUninstallSwitch;
+    if (options.silent) command += std::wstring(L" ") + texts::kSilentSwitch;
+    if (options.logFile) command += L" " + Quoted(L"/LOG=" + *options.logFile);
+    command += L" /FROMCOPY=" + std::to_wstring(reinterpret_cast<std::uintptr_t>(writeEnd)) + L"," +
+               std::to_wstring(reinterpret_cast<std::uintptr_t>(self));
+    command += L" " + Quoted(L"/D=" + FolderOf(programFolder) + L"\\\\");
+
+    // The copy writes to the same console or pipe as this program.
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    HANDLE outCopy = nullptr;
+    if (out && out != INVALID_HANDLE_VALUE &&
+        DuplicateHandle(GetCurrentProcess(), out, GetCurrentProcess(), &outCopy, 0, TRUE, DUPLICATE_SAME_ACCESS)) {
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = outCopy;
+        startup.hStdError = outCopy;
+    }
+    UniqueHandle outHandle(outCopy);
+    PROCESS_INFORMATION process{};
+    log.Write(L"uninstaller", L"runs from " + temporary);
+    if (!CreateProcessW(temporary.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                        &process)) {
+        DeleteFileW(temporary.c_str());
+        return kExitStopped;
+    }
+    CloseHandle(process.hThread);
+    UniqueHandle child(process.hProcess);
+    writer.reset();
+    outHandle.reset();
+    DWORD code = kExitStopped;
+    DWORD got = 0;
+    if (!::ReadFile(reader.get(), &code, sizeof code, &got, nullptr) || got != sizeof code) {
+        // The copy ended without a word: its own exit code is the best there is.
+        WaitForSingleObject(child.get(), INFINITE);
+        if (!GetExitCodeProcess(child.get(), &code)) code = kExitStopped;
+    }
+    return static_cast<int>(code);
+}
+
+// The temporary copy's side: the exit code to the original, once.
+class OriginalProgram {
+public:
+    explicit OriginalProgram(const std::optional<std::pair<std::uintptr_t, std::uintptr_t>>& handles) {
+        if (handles) {
+            pipe_.reset(reinterpret_cast<HANDLE>(handles->first));
+            process_.reset(reinterpret_cast<HANDLE>(handles->second));
+        }
+    }
+    // Tells the original its exit code and waits until it has ended.
+    void Release(int code) {
+        if (!pipe_) return;
+        const DWORD value = static_cast<DWORD>(code);
+        DWORD written = 0;
+        ::WriteFile(pipe_.get(), &value, sizeof value, &written, nullptr);
+        pipe_.reset();
+        if (process_) WaitForSingleObject(process_.get(), kOriginalExitWaitMs);
+        process_.reset();
+    }
+
+private:
+    UniqueHandle pipe_;
+    UniqueHandle process_;
+};
+
+std::wstring FailureReport(const RunFailure& failure) {
+    std::wstring text = texts::kErrorPrefix + std::to_wstring(failure.number) + L": " + failure.description;
+    if (!failure.context.empty()) text += L"\r\n" + failure.context;
+    return text;
+}
+
+} // namespace
+
+int RunRemoval(const CommandLine& options, RunLog& log, ConsoleOutput& console) {
+    WinFiles files;
+    WinSystem system(QuerySystemDirectory());
+    WinRegistration registration;
+    const std::wstring programFolder = ProgramFolderToRemove(options, files, registration);
+    const std::wstring copy = programFolder + L"\\" + texts::kUninstallerFile;
+    if (!options.fromCopy && CompareStringOrdinal(SetupProgramPath().c_str(), -1, copy.c_str(), -1, TRUE) == CSTR_EQUAL) {
+        return RemoveFromTemporaryCopy(options, programFolder, log);
+    }
+
+    MessageBoxDialog boxes;
+    ConsoleDialog printed(console);
+    RemovalDialog& dialog = options.silent ? static_cast<RemovalDialog&>(printed) : boxes;
+    OriginalProgram original(options.fromCopy);
+    RemovalRun run(dialog, files, system, registration, log, programFolder);
+    int code = kExitRemoved;
+    std::wstring summary;
+    try {
+        const RemovalOutcome outcome = run.Execute([&](const std::vector<FailedItem>& failures) {
+            original.Release(failures.empty() ? kExitRemoved : kExitIncomplete);
+        });
+        switch (outcome.end) {
+        case RemovalOutcome::End::NothingToRemove:
+            break;  // the message said so
+        case RemovalOutcome::End::Stopped:
+            code = kExitStopped;
+            summary = texts::kSummaryRemoveFailed;
+            break;
+        case RemovalOutcome::End::Removed:
+            code = outcome.failures.empty() ? kExitRemoved : kExitIncomplete;
+            summary = outcome.failures.empty() ? std::wstring(texts::kSummaryRemoved)
+                                               : texts::kSummaryRemoveIncompletePrefix +
+                                                     std::to_wstring(outcome.failures.size()) +
+                                                     texts::kSummaryIncompleteSuffix;
+            break;
+        }
+    } catch (const RunFailure& failure) {
+        const std::wstring report = FailureReport(failure);
+        log.Write(L"failure", report);
+        dialog.ShowMessage(report);
+        code = kExitStopped;
+        summary = texts::kSummaryRemoveFailed;
+    }
+    original.Release(code);
+    if (!summary.empty()) {
+        if (options.silent) console.Print(summary);
+        log.Write(L"summary", summary);
+    }
+    if (options.fromCopy) {
+        // The temporary copy itself goes when the computer restarts.
+        MoveFileExW(SetupProgramPath().c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    }
+    return code;
+}
+
+} // namespace zunor

@@ -1,0 +1,166 @@
+// Removal against recording fakes: what the record names goes, the user's data stays, shared
+// components go only with their last user, and a removal that cannot finish keeps what it needs to
+// try again.
+#include <gtest/gtest.h>
+
+#include "common/texts.h"
+#include "install/run_failure.h"
+#include "tests/unit/run_fakes.h"
+
+namespace zunor::test {
+namespace {
+
+constexpr wchar_t kFolder[] = L"C:\\I\\zunor2021";
+constexpr wchar_t kRecord[] = L"C:\\I\\zunor2021\\ukloni.dat";
+constexpr wchar_t kCopy[] = L"C:\\I\\zunor2021\\ukloni.exe";
+constexpr wchar_t kOwn[] = L"C:\\W\\S32\\own.dll";
+constexpr wchar_t kShared[] = L"C:\\W\\S32\\shared.dll";
+
+class RemovalTest : public ::testing::Test, public RunFakes {
+protected:
+    void SetUp() override {
+        InstallRecord record;
+        for (const wchar_t* folder : {L"C:\\I\\", L"C:\\I\\zunor2021", L"C:\\I\\zunor2021\\DATA",
+                                      L"C:\\I\\zunor2021\\TEMPLATE", L"C:\\PD\\Brantovik"}) {
+            record.Add(RecordKind::Folder, folder);
+            files.paths.insert(folder);
+        }
+        Place(record, RecordKind::File, L"C:\\I\\zunor2021\\Zunor2021VK.exe");
+        Place(record, RecordKind::File, L"C:\\I\\zunor2021\\TEMPLATE\\t.doc");
+        Place(record, RecordKind::Data, L"C:\\I\\zunor2021\\firme.mdb");
+        Place(record, RecordKind::Component, kOwn);
+        Place(record, RecordKind::Component, kShared);
+        Place(record, RecordKind::Setting, L"C:\\I\\zunor2021\\config.ini");
+        Place(record, RecordKind::Shortcut, L"C:\\PD\\Brantovik\\ZUNOR.lnk");
+        Place(record, RecordKind::Uninstaller, kCopy);
+        record.Add(RecordKind::Layer, L"C:\\I\\zunor2021\\Zunor2021VK.exe");
+        record.Add(RecordKind::Layer, L"C:\\I\\zunor2021\\updater.exe");
+        sys.layers[L"C:\\I\\zunor2021\\Zunor2021VK.exe"] = texts::kLayerData;
+        sys.layers[L"C:\\I\\zunor2021\\updater.exe"] = L"~ HIGHDPIAWARE"; // the user's since
+        reg.counts[kOwn] = 1;
+        reg.counts[kShared] = 2; // another program counts on it too
+        reg.entry = UninstallEntry{};
+        files.contents[kRecord] = FormatRecord(record);
+        files.paths.insert(kRecord);
+        files.notEmpty.insert(L"C:\\I\\zunor2021"); // firme.mdb is still in it
+    }
+    void Place(InstallRecord& record, RecordKind kind, const std::wstring& path) {
+        record.Add(kind, path, 10);
+        files.paths.insert(path);
+    }
+};
+
+TEST_F(RemovalTest, RecordedItemsGoAndTheUserDataStays) {
+    const RemovalOutcome outcome = Remove(kFolder, [&](const std::vector<FailedItem>& failures) {
+        rec.Add(L"release copy");
+        EXPECT_TRUE(failures.empty());
+    });
+    EXPECT_EQ(outcome.end, RemovalOutcome::End::Removed);
+    EXPECT_TRUE(outcome.failures.empty());
+    const std::vector<std::wstring> expected{
+        L"delete C:\\PD\\Brantovik\\ZUNOR.lnk",
+        L"delete layer C:\\I\\zunor2021\\Zunor2021VK.exe",
+        L"delete C:\\I\\zunor2021\\Zunor2021VK.exe",
+        L"delete C:\\I\\zunor2021\\TEMPLATE\\t.doc",
+        L"delete C:\\I\\zunor2021\\config.ini",
+        L"count down C:\\W\\S32\\own.dll",
+        L"unregister C:\\W\\S32\\own.dll",
+        L"delete C:\\W\\S32\\own.dll",
+        L"count down C:\\W\\S32\\shared.dll",
+        L"delete entry",
+        L"delete C:\\I\\zunor2021\\ukloni.dat",
+        L"release copy",
+        L"delete C:\\I\\zunor2021\\ukloni.exe",
+        L"rmdir C:\\I\\zunor2021\\TEMPLATE",
+        L"rmdir C:\\I\\zunor2021\\DATA",
+        L"rmdir C:\\PD\\Brantovik",
+        L"rmdir C:\\I\\zunor2021",
+        L"rmdir C:\\I\\",
+    };
+    std::vector<std::wstring> changes;
+    for (const std::wstring& call : rec.calls) {
+        if (call.starts_with(L"delete") || call.starts_with(L"count") || call.starts_with(L"unregister") ||
+            call.starts_with(L"rmdir") || call.starts_with(L"release")) {
+            changes.push_back(call);
+        }
+    }
+    EXPECT_EQ(changes, expected);
+    EXPECT_TRUE(files.paths.contains(L"C:\\I\\zunor2021\\firme.mdb"));
+    EXPECT_TRUE(files.paths.contains(kShared));
+    EXPECT_EQ(reg.counts.at(kShared), 1u);
+    EXPECT_FALSE(reg.counts.contains(kOwn));
+    EXPECT_TRUE(sys.layers.contains(L"C:\\I\\zunor2021\\updater.exe"));
+    EXPECT_EQ(rec.calls.at(1), std::wstring(L"confirm ") + texts::kRemoveQuestion);
+    EXPECT_EQ(rec.calls.back(), std::wstring(L"message ") + texts::kRemoveDone + L"\r\n\r\n" +
+                                    texts::kRemoveKeptIn + kFolder);
+}
+
+TEST_F(RemovalTest, NothingIsChangedWithoutAYesOrWhileTheProductRuns) {
+    files.contents.erase(kRecord);
+    reg.entry.reset();
+    EXPECT_EQ(Remove().end, RemovalOutcome::End::NothingToRemove);
+    const std::wstring read = std::wstring(L"read ") + kRecord;
+    EXPECT_EQ(rec.calls, (std::vector<std::wstring>{read, std::wstring(L"message ") + texts::kRemoveNothing}));
+
+    SetUp();
+    rec.calls.clear();
+    dialog.yes = false;
+    EXPECT_EQ(Remove().end, RemovalOutcome::End::Stopped);
+    EXPECT_EQ(rec.calls, (std::vector<std::wstring>{read, std::wstring(L"confirm ") + texts::kRemoveQuestion}));
+
+    rec.calls.clear();
+    dialog.yes = true;
+    sys.running = {{L"C:\\I\\zunor2021\\Zunor2021VK.exe", kCopy}, {L"C:\\I\\zunor2021\\Zunor2021VK.exe"}};
+    dialog.retries = 1;
+    EXPECT_EQ(Remove().end, RemovalOutcome::End::Stopped);
+    EXPECT_EQ(rec.Starting(L"retry?").size(), 2u);
+    EXPECT_NE(rec.Starting(L"retry?")[0].find(L"Zunor2021VK.exe"), std::wstring::npos);
+    EXPECT_EQ(rec.Starting(L"retry?")[0].find(L"ukloni.exe"), std::wstring::npos) << "the copy runs the removal";
+    EXPECT_EQ(rec.calls.back(), std::wstring(L"message ") + texts::kRemoveStopped);
+    EXPECT_TRUE(rec.Starting(L"delete").empty());
+    EXPECT_TRUE(rec.Starting(L"count").empty());
+
+    rec.calls.clear();
+    sys.running = {{L"C:\\I\\zunor2021\\Zunor2021VK.exe"}, {kCopy}};
+    dialog.retries = 1; // closed, then "retry"
+    EXPECT_EQ(Remove().end, RemovalOutcome::End::Removed);
+}
+
+TEST_F(RemovalTest, WhatCannotGoIsReportedAndKeptForAnotherTry) {
+    files.removals[L"C:\\I\\zunor2021\\Zunor2021VK.exe"] = RunFiles::Removal::InUse;
+    files.removals[kOwn] = RunFiles::Removal::InUse;
+    bool released = false;
+    const RemovalOutcome outcome = Remove(kFolder, [&](const std::vector<FailedItem>&) { released = true; });
+    EXPECT_EQ(outcome.failures, (std::vector<FailedItem>{
+                                    {FailureKind::NotRemoved, L"C:\\I\\zunor2021\\Zunor2021VK.exe", L""},
+                                    {FailureKind::RemovedAtRestart, kOwn, L""},
+                                }));
+    EXPECT_TRUE(rec.Has(L"delete at restart C:\\W\\S32\\own.dll"));
+    EXPECT_FALSE(released);
+    EXPECT_TRUE(reg.entry.has_value()) << "the entry stays for another try";
+    EXPECT_FALSE(rec.Has(L"delete C:\\I\\zunor2021\\ukloni.exe"));
+    EXPECT_TRUE(rec.Starting(L"rmdir").empty());
+    const auto left = ParseRecord(files.contents.at(kRecord));
+    ASSERT_TRUE(left.has_value());
+    EXPECT_TRUE(left->Has(RecordKind::File, L"C:\\I\\zunor2021\\Zunor2021VK.exe"));
+    EXPECT_FALSE(left->Has(RecordKind::File, L"C:\\I\\zunor2021\\TEMPLATE\\t.doc"));
+    EXPECT_TRUE(left->Of(RecordKind::Component).empty()) << "its count was given back already";
+    EXPECT_TRUE(left->Has(RecordKind::Uninstaller, kCopy));
+    EXPECT_EQ(left->Of(RecordKind::Folder).size(), 5u);
+    EXPECT_NE(rec.calls.back().find(texts::kRemoveIncompleteHeader), std::wstring::npos);
+}
+
+TEST_F(RemovalTest, DamagedRecordStopsBeforeAnyChange) {
+    files.contents[kRecord] += "dll\tC:\\x\r\n";
+    try {
+        Remove();
+        ADD_FAILURE() << "no failure";
+    } catch (const RunFailure& failure) {
+        EXPECT_EQ(failure.description, texts::kRecordDamaged);
+        EXPECT_EQ(failure.context, std::wstring(L"Datoteka: ") + kRecord);
+    }
+    EXPECT_EQ(rec.calls, std::vector<std::wstring>{std::wstring(L"read ") + kRecord});
+}
+
+} // namespace
+} // namespace zunor::test
