@@ -27,6 +27,7 @@ public:
     bool FileExists(const std::wstring& path) override;
     std::optional<std::string> ReadFile(const std::wstring& path) override;
     bool IsInside(const std::wstring& folder, const std::wstring& path) override;
+    std::optional<std::wstring> ShortPath(const std::wstring& path) override;
 };
 
 class WinSystem final : public RunSystem {
@@ -36,6 +37,7 @@ public:
     bool RegisterComponent(const std::wstring& path) override;
     bool WriteSetting(const std::wstring& iniPath, const std::wstring& section, const std::wstring& key,
                       const std::wstring& value) override;
+    bool AnsiHolds(const std::wstring& text) override;
     std::wstring ReadLayer(const std::wstring& valueName, const std::wstring& fallback) override;
     LayerWrite WriteLayer(const std::wstring& valueName, const std::wstring& data) override;
     std::wstring DesktopDirectory() override;

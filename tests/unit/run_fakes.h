@@ -80,6 +80,7 @@ public:
     std::map<std::wstring, std::string> contents;     // readable files
     std::map<std::wstring, unsigned long> mkdirFails; // folder -> system error
     std::set<std::wstring> outside;                   // paths IsInside refuses
+    std::map<std::wstring, std::wstring> shortPaths;  // existing path -> its short form (else itself)
 
     bool PathExists(const std::wstring& p) override {
         r_.Add(L"exists? " + p);
@@ -108,6 +109,14 @@ public:
     bool IsInside(const std::wstring& folder, const std::wstring& p) override {
         r_.Add(L"inside? " + p);
         return p.starts_with(folder) && !outside.contains(p);
+    }
+    std::optional<std::wstring> ShortPath(const std::wstring& p) override {
+        r_.Add(L"short? " + p);
+        if (!paths.contains(p)) {
+            return std::nullopt;
+        }
+        auto it = shortPaths.find(p);
+        return it == shortPaths.end() ? p : it->second;
     }
 
 private:
@@ -211,6 +220,16 @@ public:
                       const std::wstring& value) override {
         r_.Add(L"setting " + ini + L" [" + section + L"] " + key + L"=" + value);
         return settingResult;
+    }
+    // Like Windows-1252: Latin-1 and the letters of ours it has besides (no "\u010D", "\u0107", "\u0111").
+    std::wstring ansiBeyondLatin1 = L"\u0160\u0161\u017D\u017E";
+    bool AnsiHolds(const std::wstring& text) override {
+        for (const wchar_t c : text) {
+            if (c > 0xFF && ansiBeyondLatin1.find(c) == std::wstring::npos) {
+                return false;
+            }
+        }
+        return true;
     }
     std::wstring ReadLayer(const std::wstring& name, const std::wstring& fallback) override {
         r_.Add(L"read layer " + name);
