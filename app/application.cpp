@@ -41,6 +41,7 @@ struct RunResult {
     bool ended = false;  // a failure the run does not trap: the program ends
     int exitCode = kExitInstalled;
     std::size_t failures = 0;
+    bool refused = false;  // the location was refused before anything was made
 };
 
 // One installation run over the given window; untrapped failures are reported and become exit code 3.
@@ -52,6 +53,7 @@ RunResult RunInstallation(RunWindow& window, RunLog& log, const std::wstring& se
     InstallationRun run(window, network, files, system, registration, log, server);
     try {
         RunOutcome outcome = run.Execute();
+        if (outcome.refused) return {false, false, kExitRunFailed, 0, true};
         return {outcome.started, false, outcome.failures.empty() ? kExitInstalled : kExitIncomplete,
                 outcome.failures.size()};
     } catch (const RunFailure& failure) {
@@ -71,7 +73,7 @@ bool LooksUnattended(std::wstring_view arguments) {
 }
 
 std::wstring Summary(const RunResult& result) {
-    if (result.ended) return texts::kSummaryFailed;
+    if (result.ended || result.refused) return texts::kSummaryFailed;
     if (result.failures == 0) return texts::kSummaryOk;
     return texts::kSummaryIncompletePrefix + std::to_wstring(result.failures) + texts::kSummaryIncompleteSuffix;
 }
@@ -80,7 +82,7 @@ int Unattended(const CommandLine& options, const std::wstring& server, RunLog& l
     std::wstring location = options.location.value_or(texts::kDefaultLocation);
     SilentWindow window(location, !options.noDesktop, !options.noGroup, console);
     RunResult result = RunInstallation(window, log, server, QuerySystemDirectory());
-    if (!result.ended && options.launch) {
+    if (!result.ended && !result.refused && options.launch) {
         unsigned long error = 0;
         std::wstring product;
         if (LaunchProduct(location, &product, &error)) {
@@ -172,7 +174,7 @@ int RunApplication(HINSTANCE instance, int showCommand) {
     if (options.noGroup) window.SetInitialChoice(frmMain::Choice::ProgramGroup, false);
     window.SetNextHandler([&] {
         RunResult result = RunInstallation(window, log, server, window.SystemDir());
-        if (!result.started) return;  // no location: nothing happened, the code stays
+        if (!result.started) return;  // no location, or a refused one: nothing happened, the code stays
         window.SetExitCode(result.exitCode);
         log.Write(L"summary", Summary(result));
         log.Write(L"memory", PeakWorkingSetText());

@@ -162,6 +162,16 @@ RunFiles::FolderRemoval WinFiles::RemoveFolder(const std::wstring& path) {
     }
 }
 
+std::optional<std::wstring> WinFiles::ShortPath(const std::wstring& path) {
+    DWORD n = GetShortPathNameW(path.c_str(), nullptr, 0);
+    if (n == 0) return std::nullopt;
+    std::wstring out(n, L'\0');
+    n = GetShortPathNameW(path.c_str(), out.data(), n);
+    if (n == 0 || n >= out.size()) return std::nullopt;
+    out.resize(n);
+    return out;
+}
+
 bool WinSystem::RegisterComponent(const std::wstring& path) {
     return RegistracijaKomponenti::RegisterComponent(path, false);
 }
@@ -171,6 +181,8 @@ bool WinSystem::WriteSetting(const std::wstring& iniPath, const std::wstring& se
     Setings::IniFilePath = iniPath;
     return Setings::WriteSetting(section, key, value);
 }
+
+bool WinSystem::AnsiHolds(const std::wstring& text) { return Setings::AnsiHolds(text); }
 
 std::wstring WinSystem::ReadLayer(const std::wstring& valueName, const std::wstring& fallback) {
     return MRegistry::ReadLayerValue(valueName, fallback);

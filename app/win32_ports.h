@@ -32,6 +32,7 @@ public:
     Removal RemoveFile(const std::wstring& path) override;
     bool RemoveAtRestart(const std::wstring& path) override;
     FolderRemoval RemoveFolder(const std::wstring& path) override;
+    std::optional<std::wstring> ShortPath(const std::wstring& path) override;
 };
 
 class WinSystem final : public RunSystem {
@@ -41,6 +42,7 @@ public:
     bool RegisterComponent(const std::wstring& path) override;
     bool WriteSetting(const std::wstring& iniPath, const std::wstring& section, const std::wstring& key,
                       const std::wstring& value) override;
+    bool AnsiHolds(const std::wstring& text) override;
     std::wstring ReadLayer(const std::wstring& valueName, const std::wstring& fallback) override;
     LayerWrite WriteLayer(const std::wstring& valueName, const std::wstring& data) override;
     std::wstring DesktopDirectory() override;

@@ -68,6 +68,9 @@ public:
     // Removes a folder only when it is empty; NotEmpty is no failure.
     enum class FolderRemoval { Removed, Absent, NotEmpty, Failed };
     virtual FolderRemoval RemoveFolder(const std::wstring& path) = 0;
+    // The short (8.3) form of an existing path, as its volume gives it (a name without one stays as it
+    // is); nullopt when the path does not exist.
+    virtual std::optional<std::wstring> ShortPath(const std::wstring& path) = 0;
 };
 
 // Outcome of writing a compatibility-layer value. The Layers key is never created: where the user has
@@ -82,6 +85,8 @@ public:
     virtual bool RegisterComponent(const std::wstring& path) = 0;
     virtual bool WriteSetting(const std::wstring& iniPath, const std::wstring& section, const std::wstring& key,
                               const std::wstring& value) = 0;
+    // True when the system's ANSI code page, in which config.ini is written, holds text exactly.
+    virtual bool AnsiHolds(const std::wstring& text) = 0;
     // HKCU ...\AppCompatFlags\Layers. Reading gives the fallback for an absent value or key.
     virtual std::wstring ReadLayer(const std::wstring& valueName, const std::wstring& fallback) = 0;
     virtual LayerWrite WriteLayer(const std::wstring& valueName, const std::wstring& data) = 0;

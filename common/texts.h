@@ -77,6 +77,18 @@ inline constexpr wchar_t kRefusedTrailingDotOrSpace[] = L"naziv se zavrsava tack
 inline constexpr wchar_t kRefusedDeviceName[] = L"rezervisan naziv uredjaja";
 inline constexpr wchar_t kRefusedOutsideFolder[] = L"putanja izlazi iz fascikle";
 
+// An install location refused before anything is made: the heading with the location, then why.
+inline constexpr wchar_t kLocationUnusable[] =
+    L"Lokacija za instalaciju ne moze da se koristi: "; // <location>
+inline constexpr wchar_t kLocationNotFull[] =
+    L"Upisite punu putanju, sa slovom diska (C:\\...) ili mreznu (\\\\server\\...).";
+inline constexpr wchar_t kLocationPartPrefix[] = L"Deo putanje \""; // <name>": <why>.
+inline constexpr wchar_t kLocationAnsiLacks[] = L"Podesavanja programa ne mogu tacno da zapisu ove znakove: ";
+inline constexpr wchar_t kLocationSuggestion[] = L"Izaberite fasciklu bez njih, na primer: "; // <location>
+// The closing message, when the settings and shortcuts name the program folder by its short form.
+inline constexpr wchar_t kShortFormNote[] =
+    L"Putanja programa je u podesavanjima i precicama upisana u kratkom obliku: ";
+
 // Failure report: "Greska <number>: <description>" then what was being done.
 inline constexpr wchar_t kErrorPrefix[] = L"Greska ";
 inline constexpr wchar_t kFolderFailed[] = L"Fascikla ne moze da se napravi.";

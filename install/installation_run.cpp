@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <utility>
 
+#include "install/ansi_path.h"
 #include "install/install_paths.h"
+#include "install/listed_name.h"
 #include "install/run_failure.h"
 #include "common/texts.h"
 #include "install/transfer_log.h"
@@ -14,6 +16,7 @@ namespace zunor {
 namespace {
 
 // Log step names.
+constexpr wchar_t kLogLocation[] = L"location";
 constexpr wchar_t kLogFolder[] = L"folder";
 constexpr wchar_t kLogListing[] = L"listing";
 constexpr wchar_t kLogBadName[] = L"bad name";
@@ -52,9 +55,13 @@ InstallationRun::InstallationRun(RunWindow& window, RunNetwork& network, RunFile
 
 RunOutcome InstallationRun::Execute() {
     failures_.clear();
+    shortForm_.clear();
     if (window_.ReadLocation().empty()) {
         window_.ShowMessage(texts::kNoLocation);
         return {};
+    }
+    if (!LocationUsable()) {
+        return {false, {}, true};
     }
     window_.SetCancelCaption(texts::kFinish);
     CreateFolders();
@@ -97,6 +104,26 @@ RunOutcome InstallationRun::Execute() {
 // The user may edit the box whenever the run yields, so every use reads it again.
 std::wstring InstallationRun::Location() {
     return WithSeparator(window_.ReadLocation());
+}
+
+// Checked before anything is made: a location Windows cannot use, or one whose program folder the
+// settings cannot name exactly, is refused; the user can correct it and press "Dalje" again.
+bool InstallationRun::LocationUsable() {
+    const std::wstring location = window_.ReadLocation();
+    std::wstring message;
+    if (const std::optional<LocationFault> fault = CheckLocation(location)) {
+        message = LocationMessage(location, *fault);
+    } else {
+        const AnsiPath folder = AnsiFormOf(ProgramFolder(location), files_, system_);
+        if (!folder.path.empty()) {
+            return true;
+        }
+        log_.Write(kLogLocation, folder.why);
+        message = AnsiRefusalMessage(location, system_);
+    }
+    log_.Write(kLogLocation, message);
+    window_.ShowMessage(message);
+    return false;
 }
 
 void InstallationRun::CreateFolders() {
@@ -310,15 +337,29 @@ void InstallationRun::ShowTransfer(const PlanEntry& entry, std::uint64_t receive
     shown.loggedTenth = reached;
 }
 
+// The location was checked before anything was made; it is checked again here because the user may
+// have changed it since.
 void InstallationRun::WriteSettings() {
     const std::wstring location = Location();
     const std::wstring iniPath = ProgramFolderWithSlash(location) + texts::kSettingsFile;
+    const AnsiPath folder = AnsiFormOf(ProgramFolder(location), files_, system_);
+    if (folder.path.empty()) {
+        log_.Write(kLogSetting, iniPath + L": not written, " + folder.why);
+        Fail(FailureKind::Setting, iniPath);
+        return;
+    }
     const bool written =
-        system_.WriteSetting(iniPath, texts::kSettingsSection, texts::kSettingsKey, ProgramFolder(location));
-    log_.Write(kLogSetting, iniPath + L": " + Result(written));
+        system_.WriteSetting(iniPath, texts::kSettingsSection, texts::kSettingsKey, folder.path);
+    const std::wstring form =
+        folder.shortForm ? L"short form of " + ProgramFolder(location) : std::wstring(L"as typed");
+    log_.Write(kLogSetting, iniPath + L": " + Result(written) + L", " + texts::kSettingsKey + L"=" +
+                                folder.path + L" (" + form + L")");
     if (!written) {
         Fail(FailureKind::Setting, iniPath);
         return;
+    }
+    if (folder.shortForm) {
+        shortForm_ = folder.path;
     }
     placed_.Add(RecordKind::Setting, iniPath);
 }
@@ -350,11 +391,18 @@ void InstallationRun::MakeProgramGroup() {
     MakeShortcut(folder + L"\\" + texts::kGroupLink);
 }
 
+// The shortcut names the program folder in the same form as the settings.
 void InstallationRun::MakeShortcut(const std::wstring& linkPath) {
-    const std::wstring location = Location();
-    const bool made = system_.CreateShortcut(linkPath, ProgramFilePath(location, texts::kProductExe),
-                                             ProgramFolderWithSlash(location));
-    log_.Write(kLogShortcut, linkPath + L": " + Result(made));
+    const AnsiPath folder = AnsiFormOf(ProgramFolder(Location()), files_, system_);
+    if (folder.path.empty()) {
+        log_.Write(kLogShortcut, linkPath + L": not made, " + folder.why);
+        Fail(FailureKind::Shortcut, linkPath);
+        return;
+    }
+    const bool made =
+        system_.CreateShortcut(linkPath, folder.path + L"\\" + texts::kProductExe, folder.path + L"\\");
+    log_.Write(kLogShortcut,
+               linkPath + L": " + Result(made) + (folder.shortForm ? L", short form " + folder.path : L""));
     if (!made) {
         Fail(FailureKind::Shortcut, linkPath);
         return;
@@ -476,15 +524,21 @@ void InstallationRun::HideProgress() {
 }
 
 void InstallationRun::ShowOutcome() {
+    std::wstring text = texts::kSuccess;
     if (failures_.empty()) {
         log_.Write(kLogReport, texts::kSuccess);
-        window_.ShowMessage(texts::kSuccess);
-        return;
+    } else {
+        for (const FailedItem& item : failures_) {
+            log_.Write(kLogReport, FormatItem(item));
+        }
+        text = FormatReport(failures_);
     }
-    for (const FailedItem& item : failures_) {
-        log_.Write(kLogReport, FormatItem(item));
+    if (!shortForm_.empty()) {
+        const std::wstring note = texts::kShortFormNote + shortForm_;
+        log_.Write(kLogReport, note);
+        text += L"\r\n\r\n" + note;
     }
-    window_.ShowMessage(FormatReport(failures_));
+    window_.ShowMessage(text);
 }
 
 void InstallationRun::Fail(FailureKind kind, std::wstring name, std::wstring reason) {

@@ -15,8 +15,9 @@
 namespace zunor {
 
 struct RunOutcome {
-    bool started = false; // false: no location was given, nothing was done
+    bool started = false; // false: no location was given, or it was refused; nothing was done
     std::vector<FailedItem> failures;
+    bool refused = false; // the location was refused with a message naming what is wrong
 };
 
 class InstallationRun {
@@ -29,6 +30,7 @@ public:
 
 private:
     std::wstring Location();
+    bool LocationUsable();
     void CreateFolders();
     void FetchListing(ListingKind kind);
     void ShowProgress();
@@ -75,6 +77,7 @@ private:
     InstallRecord earlier_;
     InstallRecord placed_;
     std::vector<std::wstring> componentsFoundThere_; // new to the record, but already in the system folder
+    std::wstring shortForm_; // the program folder's short form, where the settings got that
     // The file being fetched: its place in its list, and the status line it is shown under.
     std::size_t fileIndex_ = 0;
     std::size_t fileCount_ = 0;

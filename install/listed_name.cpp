@@ -141,6 +141,33 @@ bool IsDeviceName(std::wstring_view name) {
     return false;
 }
 
+bool IsForbiddenInName(wchar_t c) {
+    return c < 0x20 || c == 0x7F || std::wstring_view(L"\\/:*?\"<>|").find(c) != std::wstring_view::npos;
+}
+
+bool IsSeparator(wchar_t c) {
+    return c == L'\\' || c == L'/';
+}
+
+bool IsDriveLetter(wchar_t c) {
+    return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z');
+}
+
+// The names of a path, split at either separator; empty ones (doubled separators) are dropped.
+std::vector<std::wstring> Names(std::wstring_view path) {
+    std::vector<std::wstring> names;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= path.size(); ++i) {
+        if (i == path.size() || IsSeparator(path[i])) {
+            if (i > start) {
+                names.emplace_back(path.substr(start, i - start));
+            }
+            start = i + 1;
+        }
+    }
+    return names;
+}
+
 } // namespace
 
 const wchar_t* PlainNameFault(std::wstring_view name) {
@@ -151,7 +178,7 @@ const wchar_t* PlainNameFault(std::wstring_view name) {
         return texts::kRefusedNotOneSegment;
     }
     for (const wchar_t c : name) {
-        if (c < 0x20 || c == 0x7F || std::wstring_view(L"\\/:*?\"<>|").find(c) != std::wstring_view::npos) {
+        if (IsForbiddenInName(c)) {
             return texts::kRefusedBadCharacter;
         }
     }
@@ -186,6 +213,61 @@ std::optional<ListedName> DecodeListedName(std::string_view raw, std::wstring* w
         return refuse(fault);
     }
     return ListedName{std::string(raw), UrlSegment(*decoded), std::move(*fileName)};
+}
+
+std::optional<FullPath> SplitFullPath(std::wstring_view path) {
+    if (path.size() >= 3 && IsDriveLetter(path[0]) && path[1] == L':' && IsSeparator(path[2])) {
+        return FullPath{std::wstring(path.substr(0, 2)), Names(path.substr(3))};
+    }
+    // "\\server\share"; "\\?\" and "\\.\" lead into the device namespace, which is no place to install.
+    if (path.size() < 2 || !IsSeparator(path[0]) || !IsSeparator(path[1])) {
+        return std::nullopt;
+    }
+    std::vector<std::wstring> names = Names(path.substr(2));
+    if (names.size() < 2 || IsSeparator(path[2]) || names[0] == L"?" || names[0] == L".") {
+        return std::nullopt;
+    }
+    FullPath full{L"\\\\" + names[0] + L"\\" + names[1], {}};
+    full.names.assign(names.begin() + 2, names.end());
+    return full;
+}
+
+std::optional<LocationFault> CheckLocation(std::wstring_view location) {
+    const std::optional<FullPath> full = SplitFullPath(location);
+    if (!full) {
+        return LocationFault{texts::kLocationNotFull, {}};
+    }
+    std::vector<std::wstring> names = full->names;
+    if (full->root.starts_with(L"\\\\")) {
+        const std::vector<std::wstring> share = Names(full->root); // the server and the share
+        names.insert(names.begin(), share.begin(), share.end());
+    }
+    for (const std::wstring& name : names) {
+        if (const wchar_t* why = PlainNameFault(name)) {
+            // "." and ".." are no folder of their own; as names they end in a dot.
+            return LocationFault{
+                why == texts::kRefusedNotOneSegment ? texts::kRefusedTrailingDotOrSpace : why, name};
+        }
+    }
+    return std::nullopt;
+}
+
+std::wstring LocationMessage(std::wstring_view location, const LocationFault& fault) {
+    std::wstring text = texts::kLocationUnusable + std::wstring(location) + L"\r\n";
+    if (fault.name.empty()) {
+        return text + fault.why;
+    }
+    text += texts::kLocationPartPrefix + fault.name + L"\": " + fault.why;
+    // Name the character, when it is one a reader can see.
+    for (const wchar_t c : fault.name) {
+        if (IsForbiddenInName(c) && c > 0x20 && c != 0x7F) {
+            text += L" (";
+            text.push_back(c);
+            text += L")";
+            break;
+        }
+    }
+    return text + L".";
 }
 
 } // namespace zunor

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zunor {
 
@@ -18,5 +19,24 @@ std::optional<ListedName> DecodeListedName(std::string_view raw, std::wstring* w
 
 // Why fileName is not a plain file name in a folder, or nullptr when it is one.
 const wchar_t* PlainNameFault(std::wstring_view fileName);
+
+// An install location is a full path: a drive ("C:\...") or a network share ("\\server\share\...").
+// Either separator counts; empty names (a doubled or closing backslash) are none.
+struct FullPath {
+    std::wstring root;               // "C:" or "\\server\share"
+    std::vector<std::wstring> names; // the folders below the root, in order
+};
+std::optional<FullPath> SplitFullPath(std::wstring_view path);
+
+// What makes a location one Windows cannot use: not a full path, or a name in it that the rules for
+// listed names refuse (a device name, a forbidden character, a closing dot or space).
+struct LocationFault {
+    const wchar_t* why = nullptr; // texts::kLocationNotFull, or a reason a name is refused
+    std::wstring name;            // the refused name
+};
+std::optional<LocationFault> CheckLocation(std::wstring_view location);
+
+// The message that names the fault, for the window, the console and the log.
+std::wstring LocationMessage(std::wstring_view location, const LocationFault& fault);
 
 } // namespace zunor

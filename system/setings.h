@@ -12,4 +12,8 @@ extern std::wstring IniFilePath;
 // folder does not exist; no file is left behind then.
 bool WriteSetting(const std::wstring& section, const std::wstring& key, const std::wstring& value);
 
+// True when the system's ANSI code page, the file's own, holds text exactly: what the file would keep
+// reads back as text, with no character replaced by a look-alike or a question mark.
+bool AnsiHolds(const std::wstring& text);
+
 } // namespace Setings

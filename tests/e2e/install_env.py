@@ -68,6 +68,15 @@ class Prefix:
         return os.path.join(self.drive_c, "ProgramData", "Microsoft", "Windows", "Start Menu", "Programs",
                             "Brantovik")
 
+    def long_path(self, windows_path):
+        """The long form of an existing path as Windows resolves it (short names too); None when the
+        path does not exist."""
+        exe = os.path.join(harness.build_dir(), "tools", "wininfo.exe")
+        out = self.wine(exe, "long", windows_path, check=False)
+        if out.returncode != 0:
+            return None
+        return dict(line.split("=", 1) for line in out.stdout.decode("utf-8").splitlines())["long"]
+
     def wine(self, *args, check=True):
         return subprocess.run(harness.wine(*args), env=self.env, check=check, capture_output=True, timeout=120)
 
@@ -115,6 +124,27 @@ class Prefix:
             self.wine("reg", "delete", SHARED_DLLS_KEY, "/v", SYSTEM32 + name, "/f", "/reg:32", check=False)
         if layers_key:
             self.reg_add_key(LAYERS_KEY)
+
+
+class SetupRuns:
+    """Unattended runs of ZunorSetup.exe and their logs, for test cases that set self.prefix (a Prefix)
+    and self.logs (a folder)."""
+
+    def setup(self, *args, timeout=300):
+        """Runs ZunorSetup.exe with args to its end; returns (exit code, console output)."""
+        proc = subprocess.run([*harness.wine(harness.setup_exe()), *args], env=self.prefix.env, capture_output=True,
+                              timeout=timeout)
+        return proc.returncode, proc.stdout.decode("utf-8", "replace").replace("\r\n", "\n")
+
+    def log_file(self, name):
+        path = os.path.join(self.logs, name)
+        if os.path.exists(path):
+            os.remove(path)
+        return path
+
+    def read_log(self, path):
+        with open(path, encoding="utf-8") as f:
+            return f.read()
 
 
 def sample_root(sub=""):

@@ -3,19 +3,18 @@ log, /D= with spaces, /NODESKTOP /NOGROUP, and switches that are refused before 
 import os
 import re
 import shutil
-import subprocess
 import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
-from install_env import (ARCHIVES, LAYERS_KEY, SAMPLE_KEY, Apache, Prefix, access_log,  # noqa: E402
+from install_env import (ARCHIVES, LAYERS_KEY, SAMPLE_KEY, Apache, Prefix, SetupRuns, access_log,  # noqa: E402
                          assert_same_file, https_port, sample_files, sample_root)
 
 STEP = re.compile(r"^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} (\S+)")
 
 
-class UnattendedTest(unittest.TestCase):
+class UnattendedTest(SetupRuns, unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.prefix = Prefix()
@@ -26,22 +25,6 @@ class UnattendedTest(unittest.TestCase):
 
     def setUp(self):
         self.prefix.clean_slate()
-
-    def setup(self, *args, timeout=300):
-        """Runs ZunorSetup.exe with args to its end; returns (exit code, console output)."""
-        proc = subprocess.run([*harness.wine(harness.setup_exe()), *args], env=self.prefix.env, capture_output=True,
-                              timeout=timeout)
-        return proc.returncode, proc.stdout.decode("utf-8", "replace").replace("\r\n", "\n")
-
-    def log_file(self, name):
-        path = os.path.join(self.logs, name)
-        if os.path.exists(path):
-            os.remove(path)
-        return path
-
-    def read_log(self, path):
-        with open(path, encoding="utf-8") as f:
-            return f.read()
 
     def test_silent_install_is_complete_and_logs_every_request(self):
         log = self.log_file("silent.log")

@@ -2,8 +2,12 @@
 // reports, and what it throws.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "tests/unit/run_fakes.h"
+#include "install/ansi_path.h"
 #include "install/installation_run.h"
+#include "install/listed_name.h"
 #include "install/run_failure.h"
 #include "common/texts.h"
 
@@ -50,12 +54,89 @@ TEST_F(RunTest, EmptyLocationOnlyAsksForOne) {
     EXPECT_EQ(rec.calls, std::vector<std::wstring>{std::wstring(L"message ") + texts::kNoLocation});
 }
 
-TEST_F(RunTest, BlankLocationIsNotEmpty) {
-    window.location = L"  ";
+// A location Windows cannot use is refused before anything is made; blanks are not empty, but no
+// full path either.
+TEST_F(RunTest, UnusableLocationIsRefusedBeforeAnythingIsMade) {
+    for (const wchar_t* location : {L"  ", L"Programi\\Zunor\\", L"C:\\con\\", L"C:\\a.\\", L"C:\\a \\b\\"}) {
+        RunFakes fakes;
+        fakes.window.location = location;
+        const RunOutcome outcome = fakes.Run();
+        EXPECT_FALSE(outcome.started);
+        EXPECT_TRUE(outcome.refused);
+        const std::wstring message = LocationMessage(location, *CheckLocation(location));
+        EXPECT_EQ(fakes.rec.calls, std::vector<std::wstring>{L"message " + message}) << location;
+        EXPECT_EQ(fakes.log.lines, std::vector<std::wstring>{L"location: " + message});
+    }
+}
+
+// "c" with a caron is not in the fakes' code page (Windows-1252), "Z" with one is.
+constexpr wchar_t kLacking[] = L"C:\\Ra\u010Dunovodstvo \u017Dika";
+
+TEST_F(RunTest, LocationTheCodePageLacksTakesTheShortFormOfAnExistingFolder) {
+    window.location = kLacking + std::wstring(L"\\");
+    files.paths.insert(kLacking);
+    files.shortPaths[kLacking] = L"C:\\RA_U~0RV";
     ServeAll({}, {}, {});
-    EXPECT_TRUE(Run().started);
-    EXPECT_EQ(rec.calls.front(), L"caption Zavrsi");
-    EXPECT_TRUE(rec.Has(L"mkdir   \\zunor2021"));
+    const RunOutcome outcome = Run();
+    EXPECT_TRUE(outcome.failures.empty());
+    const std::vector<std::wstring> before(rec.calls.begin(), rec.calls.begin() + 3);
+    EXPECT_EQ(before, (std::vector<std::wstring>{L"exists? " + std::wstring(kLacking),
+                                                 L"short? " + std::wstring(kLacking), L"caption Zavrsi"}));
+    const std::wstring program = kLacking + std::wstring(L"\\zunor2021");
+    EXPECT_TRUE(rec.Has(L"setting " + program +
+                        L"\\config.ini [Zunor] PROGRAM_BAZE_FASCIKLA=C:\\RA_U~0RV\\zunor2021"));
+    EXPECT_TRUE(rec.Has(
+        L"shortcut C:\\U\\Desktop\\Brantovik ZUNOR 2021.lnk -> C:\\RA_U~0RV\\zunor2021\\Zunor2021VK.exe "
+        L"in C:\\RA_U~0RV\\zunor2021\\"));
+    EXPECT_TRUE(
+        rec.Has(L"layer " + program + L"\\updater.exe=~ RUNASADMIN WINXPSP3")); // the registry is Unicode
+    const std::wstring note = std::wstring(texts::kShortFormNote) + L"C:\\RA_U~0RV\\zunor2021";
+    EXPECT_EQ(rec.calls.back(), L"message " + std::wstring(texts::kSuccess) + L"\r\n\r\n" + note);
+    EXPECT_TRUE(std::find(log.lines.begin(), log.lines.end(),
+                          L"setting: " + program +
+                              L"\\config.ini: ok, PROGRAM_BAZE_FASCIKLA=C:\\RA_U~0RV\\zunor2021 "
+                              L"(short form of " +
+                              program + L")") != log.lines.end());
+    EXPECT_EQ(log.lines.back(), L"report: " + note);
+}
+
+TEST_F(RunTest, LocationTheCodePageLacksWithoutAShortFormIsRefused) {
+    const std::wstring message = AnsiRefusalMessage(kLacking + std::wstring(L"\\"), sys);
+    // The folder is yet to be made, or its volume gives it no short form.
+    for (const bool exists : {false, true}) {
+        RunFakes fakes;
+        fakes.window.location = kLacking + std::wstring(L"\\");
+        if (exists) {
+            fakes.files.paths.insert(kLacking);
+        }
+        EXPECT_TRUE(fakes.Run().refused);
+        EXPECT_TRUE(fakes.rec.Starting(L"caption").empty());
+        EXPECT_TRUE(fakes.rec.Starting(L"mkdir").empty());
+        EXPECT_EQ(fakes.rec.calls.back(), L"message " + message);
+        ASSERT_EQ(fakes.log.lines.size(), 2u);
+        EXPECT_NE(fakes.log.lines[0].find(exists ? L"no short form" : L"does not exist yet"),
+                  std::wstring::npos);
+    }
+}
+
+// Changed during the run to a folder the settings cannot name: nothing is written approximately.
+TEST_F(RunTest, LocationChangedToOneTheCodePageLacksWritesNoSetting) {
+    ServeAll({}, {}, {});
+    window.groupChosen = false;
+    int yields = 0;
+    window.onYield = [&] {
+        if (++yields == 2) {
+            window.location = kLacking + std::wstring(L"\\");
+        }
+    };
+    const RunOutcome outcome = Run();
+    const std::wstring program = kLacking + std::wstring(L"\\zunor2021");
+    EXPECT_EQ(outcome.failures, (std::vector<FailedItem>{
+                                    {FailureKind::Setting, program + L"\\config.ini", L""},
+                                    {FailureKind::Shortcut, L"C:\\U\\Desktop\\Brantovik ZUNOR 2021.lnk", L""},
+                                }));
+    EXPECT_TRUE(rec.Starting(L"setting").empty());
+    EXPECT_TRUE(rec.Starting(L"shortcut").empty());
 }
 
 TEST_F(RunTest, ExactSequenceOfOneFilePerList) {

@@ -113,6 +113,81 @@ TEST(ListedName, UrlNameIsAsciiOfOneSegment) {
     EXPECT_EQ(euro->urlName, L"%E2%82%AC%201.txt");
 }
 
+// An install location follows the same rules for each of its names, below a drive or a share.
+TEST(Location, FullPathsSplitIntoRootAndNames) {
+    const struct {
+        const wchar_t* location;
+        const wchar_t* root;
+        std::vector<std::wstring> names;
+    } cases[] = {
+        {L"C:\\Program Files\\Brantovik\\", L"C:", {L"Program Files", L"Brantovik"}},
+        {L"d:/Programi/Zunor", L"d:", {L"Programi", L"Zunor"}},
+        {L"C:\\", L"C:", {}},
+        {L"C:\\a\\\\b\\", L"C:", {L"a", L"b"}}, // a doubled backslash is one
+        {L"\\\\server\\deljeno\\Zunor\\", L"\\\\server\\deljeno", {L"Zunor"}},
+        {L"//server/deljeno", L"\\\\server\\deljeno", {}},
+        {L"C:\\Ra\u010Dunovodstvo \u017Dika\\", L"C:", {L"Ra\u010Dunovodstvo \u017Dika"}},
+        {L"C:\\ a\\", L"C:", {L" a"}}, // a leading space is part of a name
+    };
+    for (const auto& c : cases) {
+        const auto full = SplitFullPath(c.location);
+        ASSERT_TRUE(full.has_value()) << c.location;
+        EXPECT_EQ(full->root, c.root);
+        EXPECT_EQ(full->names, c.names);
+        EXPECT_FALSE(CheckLocation(c.location).has_value());
+    }
+}
+
+TEST(Location, RefusedWithWhatIsWrong) {
+    const struct {
+        const wchar_t* location;
+        const wchar_t* why;
+        const wchar_t* name;
+    } cases[] = {
+        {L"Programi\\Zunor\\", texts::kLocationNotFull, L""},
+        {L"  ", texts::kLocationNotFull, L""},
+        {L"\\Programi\\", texts::kLocationNotFull, L""}, // the current drive's root
+        {L"C:Programi\\", texts::kLocationNotFull, L""}, // the current folder of drive C
+        {L"1:\\x\\", texts::kLocationNotFull, L""},
+        {L" C:\\x\\", texts::kLocationNotFull, L""},
+        {L"\\\\server\\", texts::kLocationNotFull, L""}, // a server without a share
+        {L"\\\\?\\C:\\x\\", texts::kLocationNotFull, L""},
+        {L"\\\\.\\C:\\x\\", texts::kLocationNotFull, L""},
+        {L"\\\\\\server\\share\\", texts::kLocationNotFull, L""},
+        {L"C:\\con\\", texts::kRefusedDeviceName, L"con"},
+        {L"C:\\Programi\\LPT1.txt\\", texts::kRefusedDeviceName, L"LPT1.txt"},
+        {L"\\\\server\\NUL\\", texts::kRefusedDeviceName, L"NUL"},
+        {L"C:\\a.\\", texts::kRefusedTrailingDotOrSpace, L"a."},
+        {L"C:\\a \\b\\", texts::kRefusedTrailingDotOrSpace, L"a "},
+        {L"C:\\x\\..\\y\\", texts::kRefusedTrailingDotOrSpace, L".."},
+        {L"C:\\x\\.\\", texts::kRefusedTrailingDotOrSpace, L"."},
+        {L"C:\\x\\ ", texts::kRefusedTrailingDotOrSpace, L" "},
+        {L"C:\\a<b\\", texts::kRefusedBadCharacter, L"a<b"},
+        {L"C:\\x\\tok:podaci\\", texts::kRefusedBadCharacter, L"tok:podaci"},
+        {L"C:\\x\ty\\", texts::kRefusedBadCharacter, L"x\ty"},
+        {L"\\\\ser|ver\\share\\", texts::kRefusedBadCharacter, L"ser|ver"},
+    };
+    for (const auto& c : cases) {
+        const auto fault = CheckLocation(c.location);
+        ASSERT_TRUE(fault.has_value()) << c.location;
+        EXPECT_EQ(std::wstring(fault->why), c.why) << c.location;
+        EXPECT_EQ(fault->name, c.name);
+    }
+}
+
+TEST(Location, MessageNamesThePartAndTheCharacter) {
+    const auto message = [](std::wstring_view location) {
+        return LocationMessage(location, *CheckLocation(location));
+    };
+    EXPECT_EQ(message(L"C:\\con\\"), L"Lokacija za instalaciju ne moze da se koristi: C:\\con\\\r\n"
+                                     L"Deo putanje \"con\": rezervisan naziv uredjaja.");
+    EXPECT_EQ(message(L"C:\\a<b\\"), L"Lokacija za instalaciju ne moze da se koristi: C:\\a<b\\\r\n"
+                                     L"Deo putanje \"a<b\": nedozvoljen znak u nazivu (<).");
+    EXPECT_EQ(message(L"x\\"), std::wstring(L"Lokacija za instalaciju ne moze da se koristi: x\\\r\n") +
+                                   texts::kLocationNotFull);
+    EXPECT_TRUE(message(L"C:\\x\ty\\").ends_with(L"\": nedozvoljen znak u nazivu.")); // a tab is not shown
+}
+
 TEST(Utf8, SixteenBitTextGetsSurrogatePairs) {
     EXPECT_EQ(DecodeUtf8As<char16_t>("a\xF0\x90\x90\xB7\xC4\x8D"), std::u16string(u"a\U00010437\u010D"));
     EXPECT_EQ(DecodeUtf8As<char16_t>("\xF4\x8F\xBF\xBF"), std::u16string(u"\U0010FFFF"));

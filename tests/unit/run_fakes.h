@@ -84,6 +84,7 @@ public:
     std::map<std::wstring, Removal> removals;         // path -> how RemoveFile ends (default: as it is)
     std::set<std::wstring> notEmpty;                  // folders RemoveFolder keeps
     bool writable = true;
+    std::map<std::wstring, std::wstring> shortPaths;  // existing path -> its short form (else itself)
 
     bool PathExists(const std::wstring& p) override {
         r_.Add(L"exists? " + p);
@@ -147,6 +148,14 @@ public:
             return FolderRemoval::NotEmpty;
         }
         return paths.erase(p) ? FolderRemoval::Removed : FolderRemoval::Absent;
+    }
+    std::optional<std::wstring> ShortPath(const std::wstring& p) override {
+        r_.Add(L"short? " + p);
+        if (!paths.contains(p)) {
+            return std::nullopt;
+        }
+        auto it = shortPaths.find(p);
+        return it == shortPaths.end() ? p : it->second;
     }
 
 private:
@@ -251,6 +260,16 @@ public:
                       const std::wstring& value) override {
         r_.Add(L"setting " + ini + L" [" + section + L"] " + key + L"=" + value);
         return settingResult;
+    }
+    // Like Windows-1252: Latin-1 and the letters of ours it has besides (no "\u010D", "\u0107", "\u0111").
+    std::wstring ansiBeyondLatin1 = L"\u0160\u0161\u017D\u017E";
+    bool AnsiHolds(const std::wstring& text) override {
+        for (const wchar_t c : text) {
+            if (c > 0xFF && ansiBeyondLatin1.find(c) == std::wstring::npos) {
+                return false;
+            }
+        }
+        return true;
     }
     std::wstring ReadLayer(const std::wstring& name, const std::wstring& fallback) override {
         r_.Add(L"read layer " + name);

@@ -79,6 +79,25 @@ TEST_F(SettingsTest, SectionIsAddedToAFileWithoutIt) {
         << bytes;
 }
 
+// AnsiHolds says beforehand whether the file will keep a value exactly, whatever the code page.
+TEST_F(SettingsTest, AnsiHoldsWhatTheFileKeepsExactly) {
+    const std::wstring values[] = {L"C:\\Program Files\\a?b", L"C:\\\u00e9\u00e8", L"C:\\\u017Dika",
+                                   L"C:\\Ra\u010Dunovodstvo", L"C:\\\u4E2D", L"C:\\\U00010437",
+                                   L"C:\\\u0F00"};
+    for (const std::wstring& value : values) {
+        DeleteFileW(IniFilePath.c_str());
+        ASSERT_TRUE(WriteSetting(L"Zunor", L"PROGRAM_BAZE_FASCIKLA", value));
+        const std::string bytes = ReadBytes(IniFilePath);
+        const int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+        std::wstring kept(static_cast<size_t>(n), L'\0');
+        MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), kept.data(), n);
+        const bool exact = kept == L"[Zunor]\r\nPROGRAM_BAZE_FASCIKLA=" + value + L"\r\n";
+        EXPECT_EQ(Setings::AnsiHolds(value), exact) << "code page " << GetACP() << ", value " << bytes;
+    }
+    EXPECT_TRUE(Setings::AnsiHolds(values[0]));
+    EXPECT_FALSE(Setings::AnsiHolds(values[6])) << "no ANSI code page has Tibetan";
+}
+
 TEST_F(SettingsTest, MissingFolderFailsAndCreatesNoFile) {
     IniFilePath = folder_ / L"zunor2021\\config.ini";
     EXPECT_FALSE(WriteSetting(L"Zunor", L"PROGRAM_BAZE_FASCIKLA", L"C:\\x"));

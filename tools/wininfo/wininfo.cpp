@@ -2,7 +2,9 @@
 //   wininfo link LINK.lnk   the shortcut's "target=" and "workdir="; exit 1 when it cannot be read
 //   wininfo system          "system=" the system folder where this build's programs see it, as the
 //                           file system holds it (syswow64 for a 32-bit program on 64-bit Windows),
-//                           and "wow64=1" or "wow64=0"
+//                           "wow64=1" or "wow64=0", and "acp=" the ANSI code page
+//   wininfo long PATH       "long=" the long form of an existing path (short names resolved); exit 1
+//                           when it does not exist
 #include <windows.h>
 
 #include <fcntl.h>
@@ -51,6 +53,19 @@ int PrintSystem() {
     }
     PrintLine("system", folder);
     PrintLine("wow64", wow64 ? L"1" : L"0");
+    PrintLine("acp", std::to_wstring(GetACP()));
+    return 0;
+}
+
+int PrintLong(const wchar_t* path) {
+    std::wstring out(32768, L'\0');
+    const DWORD n = GetLongPathNameW(path, out.data(), static_cast<DWORD>(out.size()));
+    if (n == 0 || n >= out.size()) {
+        std::fprintf(stderr, "wininfo: no such path\n");
+        return 1;
+    }
+    out.resize(n);
+    PrintLine("long", out);
     return 0;
 }
 
@@ -63,8 +78,10 @@ int wmain(int argc, wchar_t** argv) {
         code = PrintLink(argv[2]);
     } else if (argc == 2 && std::wstring(argv[1]) == L"system") {
         code = PrintSystem();
+    } else if (argc == 3 && std::wstring(argv[1]) == L"long") {
+        code = PrintLong(argv[2]);
     } else {
-        std::fprintf(stderr, "usage: wininfo link LINK.lnk | wininfo system\n");
+        std::fprintf(stderr, "usage: wininfo link LINK.lnk | wininfo system | wininfo long PATH\n");
     }
     std::fflush(stdout);
     return code;
