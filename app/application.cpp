@@ -16,6 +16,7 @@
 #include "system/product_launch.h"
 #include "install/run_failure.h"
 #include "app/silent_window.h"
+#include "app/single_setup.h"
 #include "common/texts.h"
 #include "app/win32_ports.h"
 
@@ -150,6 +151,17 @@ int RunApplication(HINSTANCE instance, int showCommand) {
                                                                       sizeof(ZUNOR_VERSION_TEXT) - 1) +
                             L" " + std::wstring(arguments));
 
+    // /LIST makes nothing, so it neither waits for nor blocks another setup program. The temporary copy
+    // that removes the product is started by the one that holds the guard, and keeps it when that one ends.
+    std::optional<SingleSetup> single;
+    if (!options.list) single.emplace();
+    if (single && !single->first() && !options.fromCopy) {
+        log.Write(L"failure", texts::kAlreadyRunning);
+        if (options.silent) console.Print(texts::kAlreadyRunning);
+        else MessageBoxW(nullptr, texts::kAlreadyRunning, texts::kAppTitle, MB_OK);
+        log.Write(L"exit", std::to_wstring(kExitRunFailed));
+        return kExitRunFailed;
+    }
     if (options.uninstall) {
         int code = RunRemoval(options, log, console);
         log.Write(L"exit", std::to_wstring(code));

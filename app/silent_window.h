@@ -24,6 +24,9 @@ public:
     void DisableNext() override {}
     // The run logs its report and failures itself; the console shows them.
     void ShowMessage(std::wstring_view text) override { console_.Print(text); }
+    // Nobody can answer: the problem is shown once, then each retry comes after a pause, until the
+    // bounded wait is over.
+    bool AskRetry(std::wstring_view problem) override;
     void ProcessPendingMessages() override {}
 
 private:
@@ -31,6 +34,8 @@ private:
     bool desktop_;
     bool group_;
     ConsoleOutput& console_;
+    unsigned long waitedMs_ = 0;
+    bool told_ = false;
 };
 
 }  // namespace zunor

@@ -19,6 +19,8 @@
 #include "system/uninstall_entry.h"
 #include "system/unique_handles.h"
 #include "app/background_transfer.h"
+#include "download/timeouts.h"
+#include "install/install_paths.h"
 
 namespace zunor {
 
@@ -162,6 +164,31 @@ RunFiles::FolderRemoval WinFiles::RemoveFolder(const std::wstring& path) {
     }
 }
 
+namespace {
+// A process that cannot be looked at counts as running: its files are never touched. This program has
+// placed nothing yet when it looks, so a file with its own id was left by an ended one that had it.
+bool ProcessRuns(unsigned long id) {
+    if (id == GetCurrentProcessId()) return false;
+    UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, id));
+    if (!process) return GetLastError() != ERROR_INVALID_PARAMETER;
+    return WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
+}
+}  // namespace
+
+std::vector<std::wstring> WinFiles::LeftoverParts(const std::wstring& folder) {
+    std::vector<std::wstring> found;
+    WIN32_FIND_DATAW data{};
+    HANDLE search = FindFirstFileW((folder + L"\\*.zunor-part").c_str(), &data);
+    if (search == INVALID_HANDLE_VALUE) return found;
+    do {
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        const std::optional<PartFileName> part = ParsePartFileName(data.cFileName);
+        if (part && !ProcessRuns(part->processId)) found.push_back(folder + L"\\" + data.cFileName);
+    } while (FindNextFileW(search, &data));
+    FindClose(search);
+    return found;
+}
+
 std::optional<std::wstring> WinFiles::ShortPath(const std::wstring& path) {
     DWORD n = GetShortPathNameW(path.c_str(), nullptr, 0);
     if (n == 0) return std::nullopt;
@@ -173,7 +200,8 @@ std::optional<std::wstring> WinFiles::ShortPath(const std::wstring& path) {
 }
 
 bool WinSystem::RegisterComponent(const std::wstring& path) {
-    return RegistracijaKomponenti::RegisterComponent(path, false);
+    return RegistracijaKomponenti::RegisterComponent(path, false,
+                                                     std::chrono::milliseconds(modSetup::CurrentTimeouts().registerMs));
 }
 
 bool WinSystem::WriteSetting(const std::wstring& iniPath, const std::wstring& section, const std::wstring& key,
@@ -202,7 +230,8 @@ bool WinSystem::CreateShortcut(const std::wstring& linkPath, const std::wstring&
 }
 
 bool WinSystem::UnregisterComponent(const std::wstring& path) {
-    return RegistracijaKomponenti::RegisterComponent(path, true);
+    return RegistracijaKomponenti::RegisterComponent(path, true,
+                                                     std::chrono::milliseconds(modSetup::CurrentTimeouts().registerMs));
 }
 
 bool WinSystem::DeleteLayer(const std::wstring& valueName) { return MRegistry::DeleteLayerValue(valueName); }

@@ -33,6 +33,7 @@ public:
     bool RemoveAtRestart(const std::wstring& path) override;
     FolderRemoval RemoveFolder(const std::wstring& path) override;
     std::optional<std::wstring> ShortPath(const std::wstring& path) override;
+    std::vector<std::wstring> LeftoverParts(const std::wstring& folder) override;
 };
 
 class WinSystem final : public RunSystem {

@@ -26,6 +26,9 @@ public:
     virtual bool ProgramGroupChosen() = 0;                         // Check2 == 1
     virtual void DisableNext() = 0;                                // Command3
     virtual void ShowMessage(std::wstring_view text) = 0;          // modal, OK only, application title
+    // Retry or cancel: true to try again. Unattended, it waits a while before every try, and gives up
+    // after a bounded time.
+    virtual bool AskRetry(std::wstring_view problem) = 0;
     virtual void ProcessPendingMessages() = 0;                     // one yield to the window
 };
 
@@ -55,6 +58,9 @@ public:
     virtual std::optional<std::string> ReadFile(const std::wstring& path) = 0;
     // True when the full form of path lies inside folder (last guard for names from the server).
     virtual bool IsInside(const std::wstring& folder, const std::wstring& path) = 0;
+    // The temporary files ("<name>.<process id>.zunor-part") that ended runs of a setup program left in
+    // folder; those of a process that still runs are not among them.
+    virtual std::vector<std::wstring> LeftoverParts(const std::wstring& folder) = 0;
     virtual std::optional<std::uint64_t> FileSize(const std::wstring& path) = 0;
     // Replaces the whole file through a temporary file beside it: the old copy stays until the new one
     // is complete and on disk.

@@ -49,8 +49,15 @@ inline constexpr wchar_t kMoreItemsSuffix[] = L" stavki.";
 inline constexpr wchar_t kRemoveQuestion[] =
     L"Da li zelite da uklonite program Zunor 2021 sa ovog racunara?\r\n\r\n"
     L"Baza firme.mdb i datoteke koje ste sami dodali ostaju sacuvane.";
-inline constexpr wchar_t kRemoveRunning[] =
-    L"Program Zunor 2021 je pokrenut. Zatvorite ga, pa pokusajte ponovo.\r\n\r\n";  // then the programs
+// Zunor 2021 runs from the program folder (installing or removing), then the programs one a line.
+inline constexpr wchar_t kProductRunning[] = L"Program Zunor 2021 je pokrenut. Zatvorite ga, pa pokusajte ponovo.\r\n\r\n";
+// /S: the run waits that long for it, then ends.
+inline constexpr wchar_t kWaitingForProductPrefix[] = L"Instalacija ceka da se program zatvori (najvise ";
+inline constexpr wchar_t kWaitingForProductSuffix[] = L" s).";
+inline constexpr wchar_t kInstallStopped[] = L"Instalacija je prekinuta, nista nije promenjeno.";
+// A second setup program (installing or removing) while one runs.
+inline constexpr wchar_t kAlreadyRunning[] =
+    L"Instalacija programa Zunor 2021 je vec pokrenuta na ovom racunaru. Sacekajte da se zavrsi, pa pokusajte ponovo.";
 inline constexpr wchar_t kRemoveStopped[] = L"Uklanjanje je prekinuto, nista nije promenjeno.";
 inline constexpr wchar_t kRemoveNothing[] = L"Program Zunor 2021 nije instaliran na ovom racunaru, nema sta da se ukloni.";
 inline constexpr wchar_t kRemoveDone[] = L"Program Zunor 2021 je uklonjen sa racunara.";

@@ -7,6 +7,10 @@ std::wstring ReasonText(const TransferResult& result) {
     case TransferError::None:
         return L"";
     case TransferError::HttpStatus:
+        // The stack follows redirects itself; one that still comes back leads nowhere (a loop).
+        if (result.status >= 300 && result.status < 400) {
+            return L"preusmerenje bez kraja (server je vratio " + std::to_wstring(result.status) + L")";
+        }
         return L"server je vratio " + std::to_wstring(result.status);
     case TransferError::ConnectionLost:
         return L"veza je prekinuta";

@@ -38,6 +38,10 @@ bool ApplyOne(std::string_view key, std::string_view value, Timeouts& t) {
         t.receiveMs = *number;
     else if (key == "retry")
         t.retryDelaysMs[0] = t.retryDelaysMs[1] = *number;
+    else if (key == "register")
+        t.registerMs = *number;
+    else if (key == "product")
+        t.productCloseWaitMs = *number;
     else
         return false;
     return true;

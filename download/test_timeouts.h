@@ -6,8 +6,9 @@
 //   ZUNOR_TEST_TIMEOUTS=connect=2000,receive=2000,retry=100,slow=3000:1024
 //
 // connect and receive in ms; retry: the pause before each retry of a file, ms; slow=W:B: a body
-// that brings fewer than B bytes in W ms is given up. Keys may be left out; anything malformed
-// leaves all limits as they were.
+// that brings fewer than B bytes in W ms is given up; register: a component's registration, ms;
+// product: how long /S waits for a running Zunor 2021 to be closed, ms. Keys may be left out; anything
+// malformed leaves all limits as they were.
 #include <string_view>
 
 #include "download/timeouts.h"

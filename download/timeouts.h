@@ -1,6 +1,7 @@
 #pragma once
 // Time limits of every request. Without them a dead server or a connection that goes silent
 // mid-body would freeze the installer's window for good.
+#include "system/registracija_komponenti.h"
 
 namespace modSetup {
 
@@ -14,6 +15,9 @@ inline constexpr unsigned long kReceiveTimeoutMs = 30000;
 // slowest mobile line) is given up as stalled, however steadily its bytes drip in.
 inline constexpr unsigned long kSlowWindowMs = 60000;
 inline constexpr unsigned long kSlowMinBytes = 4096;
+// How long an unattended run waits for Zunor 2021 to be closed before it gives up: long enough for a
+// user who is told to close it, short enough for a roll-out script that waits for the exit code.
+inline constexpr unsigned long kProductCloseWaitMs = 60000;
 
 struct Timeouts {
     unsigned long connectMs = kConnectTimeoutMs;
@@ -23,6 +27,10 @@ struct Timeouts {
     // A body that keeps trickling is never silent, so the receive limit never fires on it.
     unsigned long slowWindowMs = kSlowWindowMs;
     unsigned long slowMinBytes = kSlowMinBytes;
+    // Not requests, but limits of the run the tests shorten too: a component's registration, and the
+    // unattended wait for the running product.
+    unsigned long registerMs = static_cast<unsigned long>(RegistracijaKomponenti::kRegistrationLimit.count());
+    unsigned long productCloseWaitMs = kProductCloseWaitMs;
 };
 
 // The tests shorten the limits to see stalls quickly; the installer always runs with the defaults.

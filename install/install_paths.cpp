@@ -89,6 +89,26 @@ bool IsDatabaseName(std::wstring_view fileName) {
     return SamePath(fileName, texts::kDatabase);
 }
 
+std::optional<PartFileName> ParsePartFileName(std::wstring_view name) {
+    constexpr std::wstring_view kSuffix = L".zunor-part";
+    if (!name.ends_with(kSuffix)) {
+        return std::nullopt;
+    }
+    name.remove_suffix(kSuffix.size());
+    const std::size_t dot = name.find_last_of(L'.');
+    if (dot == std::wstring_view::npos || dot == 0 || dot + 1 == name.size() || name.size() - dot - 1 > 9) {
+        return std::nullopt;
+    }
+    unsigned long id = 0;
+    for (const wchar_t c : name.substr(dot + 1)) {
+        if (c < L'0' || c > L'9') {
+            return std::nullopt;
+        }
+        id = id * 10 + static_cast<unsigned long>(c - L'0');
+    }
+    return PartFileName{std::wstring(name.substr(0, dot)), id};
+}
+
 std::wstring FolderOf(std::wstring_view path) {
     const std::size_t slash = path.find_last_of(L'\\');
     return std::wstring(slash == std::wstring_view::npos ? std::wstring_view{} : path.substr(0, slash));

@@ -2,6 +2,7 @@
 // Where the run puts things and where it fetches them from. Every path starts from the location as
 // the user typed it, with the separator it may lack.
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -31,6 +32,13 @@ bool IsDatabaseName(std::wstring_view fileName);
 
 // Whether two paths name the same file as Windows compares names (case-blind in A-Z).
 bool SamePath(std::wstring_view a, std::wstring_view b);
+
+// A setup program's temporary file "<target>.<process id>.zunor-part": the target's name and the id.
+struct PartFileName {
+    std::wstring target;
+    unsigned long processId = 0;
+};
+std::optional<PartFileName> ParsePartFileName(std::wstring_view name);
 
 // The folder part of a path (without its last backslash), and the name after it.
 std::wstring FolderOf(std::wstring_view path);

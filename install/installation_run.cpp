@@ -30,6 +30,8 @@ constexpr wchar_t kLogShortcut[] = L"shortcut";
 constexpr wchar_t kLogReport[] = L"report";
 constexpr wchar_t kLogProgress[] = L"progress";
 constexpr wchar_t kLogRecord[] = L"record";
+constexpr wchar_t kLogRunning[] = L"running";
+constexpr wchar_t kLogLeftover[] = L"leftover";
 constexpr wchar_t kLogShared[] = L"shared";
 constexpr wchar_t kLogUninstaller[] = L"uninstaller";
 constexpr wchar_t kLogEntry[] = L"entry";
@@ -60,7 +62,7 @@ RunOutcome InstallationRun::Execute() {
         window_.ShowMessage(texts::kNoLocation);
         return {};
     }
-    if (!LocationUsable()) {
+    if (!LocationUsable() || !ProductClosed()) {
         return {false, {}, true};
     }
     window_.SetCancelCaption(texts::kFinish);
@@ -78,6 +80,7 @@ RunOutcome InstallationRun::Execute() {
     for (const ListingKind kind : kRetrievalOrder) {
         LoadChecksums(kind);
     }
+    RemoveLeftovers();
 
     RetrieveList(ListingKind::Program);
     RetrieveList(ListingKind::Template);
@@ -124,6 +127,27 @@ bool InstallationRun::LocationUsable() {
     log_.Write(kLogLocation, message);
     window_.ShowMessage(message);
     return false;
+}
+
+// Files about to be replaced must not be running; every program in the program folder may be.
+bool InstallationRun::ProductClosed() {
+    const std::wstring program = ProgramFolder(Location());
+    for (;;) {
+        const std::vector<std::wstring> running = system_.RunningPrograms(program);
+        if (running.empty()) {
+            return true;
+        }
+        std::wstring problem = texts::kProductRunning;
+        for (const std::wstring& path : running) {
+            log_.Write(kLogRunning, path);
+            problem += path + L"\r\n";
+        }
+        if (!window_.AskRetry(problem)) {
+            log_.Write(kLogReport, texts::kInstallStopped);
+            window_.ShowMessage(texts::kInstallStopped);
+            return false;
+        }
+    }
 }
 
 void InstallationRun::CreateFolders() {
@@ -217,6 +241,31 @@ void InstallationRun::LoadChecksums(ListingKind kind) {
     for (const FailedItem& item : load.failures) {
         log_.Write(kLogChecksums, FormatItem(item));
         failures_.push_back(item);
+    }
+}
+
+// A run that was killed (or lost its power) left its temporary files beside what it was placing. They go
+// before anything is placed, so they never pile up; a setup program that still runs keeps its own. In
+// the system folder, which is everybody's, only those of the listed components count.
+void InstallationRun::RemoveLeftovers() {
+    const std::wstring program = ProgramFolder(Location());
+    std::vector<std::wstring> leftovers = files_.LeftoverParts(program);
+    for (std::wstring& path : files_.LeftoverParts(program + L"\\TEMPLATE")) {
+        leftovers.push_back(std::move(path));
+    }
+    for (std::wstring& path : files_.LeftoverParts(system_.SystemDir())) {
+        const std::optional<PartFileName> part = ParsePartFileName(NameOf(path));
+        for (const PlanEntry* entry : plan_[ListingKind::Support].Files()) {
+            if (part && SamePath(part->target, entry->fileName)) {
+                leftovers.push_back(path);
+                break;
+            }
+        }
+    }
+    for (const std::wstring& path : leftovers) {
+        const RunFiles::Removal removal = files_.RemoveFile(path);
+        const bool gone = removal == RunFiles::Removal::Removed || removal == RunFiles::Removal::Absent;
+        log_.Write(kLogLeftover, path + (gone ? L": removed" : L": could not be removed"));
     }
 }
 

@@ -17,7 +17,9 @@ namespace zunor {
 struct RunOutcome {
     bool started = false; // false: no location was given, or it was refused; nothing was done
     std::vector<FailedItem> failures;
-    bool refused = false; // the location was refused with a message naming what is wrong
+    // The run refused to start, with a message saying why: a location Windows cannot use, or Zunor 2021
+    // running from it. Nothing was made.
+    bool refused = false;
 };
 
 class InstallationRun {
@@ -31,6 +33,8 @@ public:
 private:
     std::wstring Location();
     bool LocationUsable();
+    bool ProductClosed();
+    void RemoveLeftovers();
     void CreateFolders();
     void FetchListing(ListingKind kind);
     void ShowProgress();

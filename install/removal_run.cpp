@@ -99,7 +99,7 @@ bool RemovalRun::Confirmed() {
         if (running.empty()) {
             return true;
         }
-        std::wstring problem = texts::kRemoveRunning;
+        std::wstring problem = texts::kProductRunning;
         for (const std::wstring& program : running) {
             log_.Write(L"running", program);
             problem += program + L"\r\n";

@@ -46,6 +46,7 @@ public:
     bool ProgramGroupChosen() override;
     void DisableNext() override;
     void ShowMessage(std::wstring_view text) override;
+    bool AskRetry(std::wstring_view problem) override;
     void ProcessPendingMessages() override;
 
 private:

@@ -62,6 +62,10 @@ void frmMain::ShowMessage(std::wstring_view text) {
     MessageBoxW(hwnd_, std::wstring(text).c_str(), texts::kAppTitle, MB_OK);
 }
 
+bool frmMain::AskRetry(std::wstring_view problem) {
+    return MessageBoxW(hwnd_, std::wstring(problem).c_str(), texts::kAppTitle, MB_RETRYCANCEL) == IDRETRY;
+}
+
 void frmMain::SetInitialLocation(const std::wstring& location) {
     SetWindowTextW(Control(IDC_TEXT2), location.c_str());
 }

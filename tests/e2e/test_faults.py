@@ -8,6 +8,7 @@ row's faults in a JSON file the server reads for every request. Time limits are 
 installer's test hook ZUNOR_TEST_TIMEOUTS, so stalls show within seconds.
 """
 import contextlib
+import glob
 import json
 import os
 import re
@@ -23,9 +24,9 @@ import urllib.request
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
-from install_env import ARCHIVES, DEFAULT_LOCATION, Prefix, sample_root  # noqa: E402
+from install_env import ARCHIVES, DEFAULT_LOCATION, SAMPLE_KEY, Prefix, sample_files, sample_root  # noqa: E402
 
-TIMEOUTS = "connect=2000,receive=2000,retry=100,slow=3000:1024"
+TIMEOUTS = "connect=2000,receive=2000,retry=100,slow=3000:1024,register=2000,product=2000"
 SUMS = "SHA256SUMS"
 FOLDERS = ("", "TEMPLATE", "SUPORT")  # server folders under /zunor
 REPORT = re.compile(r"^\S+ \S+ report (.*)$", re.M)
@@ -34,6 +35,12 @@ LIST_FAILED = "Spisak datoteka nije preuzet sa servera."
 DROPPED, TIMED_OUT, UNWRITABLE = "veza je prekinuta", "isteklo je vreme cekanja", "datoteka ne moze da se upise"
 TEMP_NAME = re.compile(r"(\.zunor-part|\.tmp|~)$", re.I)
 PROGRAM = DEFAULT_LOCATION + "zunor2021"
+ALREADY_RUNNING = ("Instalacija programa Zunor 2021 je vec pokrenuta na ovom racunaru. Sacekajte da se zavrsi, "
+                   "pa pokusajte ponovo.")
+INSTALL_STOPPED = "Instalacija je prekinuta, nista nije promenjeno."
+REDIRECT_LOOP = "preusmerenje bez kraja (server je vratio 302)"
+IDRETRY = 4
+HANGING = "Visi.dll"  # sorts before the sample's components, which must still register after it
 REMOVAL_FILES = ("ukloni.exe", "ukloni.dat")  # the installer's own copy and record
 UNINSTALL_ENTRY = r"Software\Microsoft\Windows\CurrentVersion\Uninstall\Zunor2021"
 
@@ -185,9 +192,9 @@ class FaultMatrixTest(unittest.TestCase):
             json.dump(faults, f)
         os.replace(self.faults_file + ".tmp", self.faults_file)
 
-    def run_setup(self, *extra, port=None, timeout=180):
-        """Runs ZunorSetup.exe /S to its end; returns (exit code, console text, report lines, seconds)."""
-        log = os.path.join(self.logs, self.id().split(".")[-1] + ".log")
+    def setup_command(self, *extra, port=None, log_name=None):
+        """The command line, environment and log of one ZunorSetup.exe /S run."""
+        log = os.path.join(self.logs, (log_name or self.id().split(".")[-1]) + ".log")
         with contextlib.suppress(FileNotFoundError):
             os.remove(log)
         env = dict(self.prefix.env, ZUNOR_TEST_TIMEOUTS=TIMEOUTS)
@@ -195,6 +202,16 @@ class FaultMatrixTest(unittest.TestCase):
                 f"/LOG={harness.windows_path(log)}", *extra]
         if self.location != DEFAULT_LOCATION:
             args.append(f"/D={self.location}")
+        return args, env, log
+
+    def start_setup(self, *extra, log_name="first"):
+        """Starts ZunorSetup.exe /S and returns at once: (process, its log)."""
+        args, env, log = self.setup_command(*extra, log_name=log_name)
+        return subprocess.Popen(args, env=env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL), log
+
+    def run_setup(self, *extra, port=None, timeout=180, log_name=None):
+        """Runs ZunorSetup.exe /S to its end; returns (exit code, console text, report lines, seconds)."""
+        args, env, log = self.setup_command(*extra, port=port, log_name=log_name)
         start = time.monotonic()
         proc = subprocess.run(args, env=env, capture_output=True, timeout=timeout)
         took = time.monotonic() - start
@@ -295,15 +312,18 @@ class FaultMatrixTest(unittest.TestCase):
 
     # --- single files and listing pages -----------------------------------------------------------
 
-    def test_404_and_500_for_single_files(self):
+    def test_404_500_and_503_for_single_files(self):
         self.old_installation()
         before = self.snapshot()
         self.set_faults({"/zunor/ZunorRes.dat": {"fault": "status", "status": 404},
-                         "/zunor/TEMPLATE/Izvod.txt": {"fault": "status", "status": 500}})
+                         "/zunor/TEMPLATE/Izvod.txt": {"fault": "status", "status": 500},
+                         "/zunor/zunorfmt.dll": {"fault": "status", "status": 503}})
         code, out, report, _ = self.run_setup()
         self.assert_report(code, out, report, 1, [not_downloaded("ZunorRes.dat", "server je vratio 404"),
-                                                  not_downloaded("Izvod.txt", "server je vratio 500")])
-        bad = [("", "ZunorRes.dat"), ("TEMPLATE", "Izvod.txt")]
+                                                  not_downloaded("Izvod.txt", "server je vratio 500"),
+                                                  not_downloaded("zunorfmt.dll", "server je vratio 503")])
+        self.assertEqual(self.server.count("/zunor/zunorfmt.dll"), 1, "a status is never asked again")
+        bad = [("", "ZunorRes.dat"), ("TEMPLATE", "Izvod.txt"), ("", "zunorfmt.dll")]
         self.assert_files(before, kept=bad, refreshed=self.everything_but(*bad))
         self.assert_no_temporary_files()
 
@@ -437,6 +457,162 @@ class FaultMatrixTest(unittest.TestCase):
             self.assertEqual(f.read(), before[sdown])
         self.assert_files(before)
         self.assert_no_temporary_files()
+
+    def test_expired_certificate_and_one_for_another_host(self):
+        self.old_installation()
+        before = self.snapshot()
+        for cert, number in (("expired", 12037), ("otherhost", 12038)):
+            server = TreeServer(self.tree, self.faults_file, cert=cert).start()
+            try:
+                code, out, report, _ = self.run_setup(port=server.port)
+            finally:
+                server.stop()
+            self.assert_report(code, out, report, 3, [])
+            self.assertIn(f"Greska {number}: {LIST_FAILED}", out)
+        self.assert_files(before, kept=self.everything_but())
+        self.assert_no_temporary_files()
+
+    def test_redirect_loop(self):
+        self.old_installation()
+        before = self.snapshot()
+        self.set_faults({"/zunor/updater.exe": {"fault": "redirect-loop"}})
+        code, out, report, _ = self.run_setup()
+        self.assert_report(code, out, report, 1, [not_downloaded("updater.exe", REDIRECT_LOOP)])
+        self.assert_files(before, kept=[("", "updater.exe")], refreshed=self.everything_but(("", "updater.exe")))
+        self.assert_no_temporary_files()
+
+    # --- situations every office PC meets -----------------------------------------------------------
+
+    def add_served(self, folder, name, data):
+        with open(os.path.join(self.tree, "zunor", folder, name), "wb") as f:
+            f.write(data)
+        subprocess.run(["python3", os.path.join(harness.source_dir(), "tools", "sample", "make_sums.py"),
+                        os.path.join(self.tree, "zunor", folder)], check=True, timeout=60)
+
+    def slow_big_file(self):
+        """A 12 MiB program file the server sends at 2 MiB/s, so a run is busy with it for a while."""
+        self.add_served("", "veliki.cab", os.urandom(12 << 20))
+        self.set_faults({"/zunor/veliki.cab": {"rate": 2 << 20}})
+        return os.path.join(self.program, "veliki.cab")
+
+    def wait_for_part(self, destination):
+        """The temporary file of a transfer that is well under way."""
+        def part():
+            found = glob.glob(glob.escape(destination) + ".*.zunor-part")
+            return found[0] if found and os.path.getsize(found[0]) > (1 << 20) else None
+        return harness.wait_until(part, timeout=60, interval=0.1, what=f"a transfer of {destination}")
+
+    def parts_anywhere(self):
+        return [os.path.join(top, n) for top, _, names in os.walk(self.prefix.drive_c) for n in names
+                if n.endswith(".zunor-part")]
+
+    def test_component_registration_that_hangs(self):
+        self.addCleanup(self.reset_tree)
+        hanging = os.path.join(self.prefix.system_dir, HANGING)
+        self.addCleanup(lambda: os.path.exists(hanging) and os.remove(hanging))
+        self.old_installation()
+        before = self.snapshot()
+        with open(os.path.join(harness.build_dir(), "tests", "components", "hanging.dll"), "rb") as f:
+            self.add_served("SUPORT", HANGING, f.read())
+        code, out, report, _ = self.run_setup()
+        self.assert_report(code, out, report, 1, ["Nije registrovano: " + HANGING])
+        registered = self.prefix.reg_values(SAMPLE_KEY) or {}
+        components = sample_files("SUPORT")
+        self.assertEqual({n: registered.get(n) for n in components}, {n: "registered" for n in components},
+                         "the run did not go on")
+        self.assert_files(before, refreshed=self.everything_but())
+        self.assert_no_temporary_files()
+
+    def test_installer_killed_mid_file_then_second_run(self):
+        self.addCleanup(self.reset_tree)
+        self.old_installation()
+        destination = self.slow_big_file()
+        first, _ = self.start_setup()
+        try:
+            part = self.wait_for_part(destination)
+        finally:
+            first.kill()  # as the Task Manager or a power cut ends it: nothing of it runs on
+            first.wait(timeout=30)
+            first.stdout.close()
+        self.assertTrue(os.path.exists(part), "the killed run left nothing behind to clean up")
+        self.set_faults({})
+        code, out, report, _ = self.run_setup()
+        self.assert_report(code, out, report, 0, [])
+        self.assert_files({}, refreshed=self.everything_but())
+        self.assertEqual(self.parts_anywhere(), [])
+        with open(os.path.join(self.logs, self.id().split(".")[-1] + ".log"), encoding="utf-8") as f:
+            self.assertRegex(f.read(), rf"leftover .*\\{re.escape(os.path.basename(part))}: removed")
+
+    def test_second_setup_while_one_runs(self):
+        self.addCleanup(self.reset_tree)
+        self.old_installation()
+        destination = self.slow_big_file()
+        first, first_log = self.start_setup()
+        try:
+            self.wait_for_part(destination)
+            code, out, _, _ = self.run_setup(log_name="second")
+            self.assertEqual((code, out.strip()), (3, ALREADY_RUNNING))
+            driver = harness.UiDriver()
+            try:
+                driver.start(harness.windows_path(harness.setup_exe()), f"/SERVER=https://localhost:{self.server.port}")
+                driver.wait_message_box(30000)
+                self.assertEqual(driver.message_text(), ALREADY_RUNNING)
+                harness.screenshot("second-setup.png")
+                driver.message_ok()
+                self.assertEqual(driver.wait_exit(30000), 3)
+            finally:
+                driver.close()
+            self.assertEqual(first.wait(timeout=120), 0)
+        finally:
+            if first.poll() is None:
+                first.kill()
+            first.stdout.close()
+        self.assert_files({}, refreshed=self.everything_but())
+        self.assert_no_temporary_files()
+
+    def test_product_running_from_the_location(self):
+        code, out, report, _ = self.run_setup()
+        self.assert_report(code, out, report, 0, [])
+        product_path = os.path.join(self.program, "Zunor2021VK.exe")
+        product = subprocess.Popen(harness.wine(product_path), env=self.prefix.env,
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        driver = harness.UiDriver()
+        try:
+            harness.wait_until(lambda: driver.process_running("Zunor2021VK.exe"), timeout=30, what="the product")
+            before = self.snapshot()
+            requests = self.server.count("/zunor")
+            code, out, report, _ = self.run_setup()
+            self.assertEqual(code, 3, out)
+            self.assertIn("Program Zunor 2021 je pokrenut. Zatvorite ga, pa pokusajte ponovo.", out)
+            self.assertIn(PROGRAM + "\\Zunor2021VK.exe", out)
+            self.assertEqual(out.strip().splitlines()[-2:], [INSTALL_STOPPED, "Instalacija nije uspela."])
+            self.assertEqual(self.server.count("/zunor"), requests, "a listing was fetched")
+            self.assert_files(before, kept=self.everything_but())
+
+            # With the window: the user is asked, closes the product, and tries again.
+            ids = harness.control_ids()
+            harness.start_setup(driver, f"/SERVER=https://localhost:{self.server.port}")
+            driver.click(ids["CHECK3"])
+            harness.wait_until(lambda: driver.enabled(ids["COMMAND3"]), what="Dalje enabled")
+            driver.click(ids["COMMAND3"])
+            driver.wait_message_box(30000)
+            self.assertTrue(driver.message_text().startswith("Program Zunor 2021 je pokrenut."))
+            harness.screenshot("product-running.png")
+            self.prefix.kill_product()
+            product.wait(timeout=30)
+            driver.command(f"msgpress {IDRETRY}")
+            driver.command("msgboxany 180000", timeout=210)
+            self.assertEqual(driver.message_text(), SUCCESS)
+            driver.message_ok()
+            driver.click(ids["CHECK4"])
+            driver.click(ids["COMMAND2"])
+            self.assertEqual(driver.wait_exit(30000), 0)
+        finally:
+            driver.close()
+            if product.poll() is None:
+                product.kill()
+        self.assert_files({}, refreshed=self.everything_but())
+
 
     # --- what the listing says -----------------------------------------------------------------------
 

@@ -33,5 +33,16 @@ TEST(InstallPaths, DatabaseNameIgnoresCase) {
     }
 }
 
+TEST(InstallPaths, PartFileNamesAreTargetDotProcessId) {
+    const auto part = ParsePartFileName(L"big.cab.32.zunor-part");
+    ASSERT_TRUE(part.has_value());
+    EXPECT_EQ(part->target, L"big.cab");
+    EXPECT_EQ(part->processId, 32u);
+    for (const wchar_t* name : {L"big.cab.zunor-part", L".32.zunor-part", L"big.cab.3x.zunor-part",
+                                L"big.cab.32.zunor-part.txt", L"big.cab.1234567890.zunor-part", L"big.cab..zunor-part"}) {
+        EXPECT_FALSE(ParsePartFileName(name).has_value()) << name;
+    }
+}
+
 } // namespace
 } // namespace zunor

@@ -79,10 +79,11 @@ TEST_F(RunTest, LocationTheCodePageLacksTakesTheShortFormOfAnExistingFolder) {
     ServeAll({}, {}, {});
     const RunOutcome outcome = Run();
     EXPECT_TRUE(outcome.failures.empty());
-    const std::vector<std::wstring> before(rec.calls.begin(), rec.calls.begin() + 3);
-    EXPECT_EQ(before, (std::vector<std::wstring>{L"exists? " + std::wstring(kLacking),
-                                                 L"short? " + std::wstring(kLacking), L"caption Zavrsi"}));
     const std::wstring program = kLacking + std::wstring(L"\\zunor2021");
+    const std::vector<std::wstring> before(rec.calls.begin(), rec.calls.begin() + 4);
+    EXPECT_EQ(before, (std::vector<std::wstring>{L"exists? " + std::wstring(kLacking),
+                                                 L"short? " + std::wstring(kLacking), L"running? " + program,
+                                                 L"caption Zavrsi"}));
     EXPECT_TRUE(rec.Has(L"setting " + program +
                         L"\\config.ini [Zunor] PROGRAM_BAZE_FASCIKLA=C:\\RA_U~0RV\\zunor2021"));
     EXPECT_TRUE(rec.Has(
@@ -145,6 +146,7 @@ TEST_F(RunTest, ExactSequenceOfOneFilePerList) {
     EXPECT_TRUE(outcome.started);
     EXPECT_TRUE(outcome.failures.empty());
     const std::vector<std::wstring> expected{
+        L"running? C:\\I\\zunor2021",
         L"caption Zavrsi",
         L"exists? C:\\I\\",
         L"mkdir C:\\I\\",
@@ -168,6 +170,9 @@ TEST_F(RunTest, ExactSequenceOfOneFilePerList) {
         L"read C:\\I\\zunor2021\\pdown.ini",
         L"read C:\\I\\zunor2021\\sdown.ini",
         L"read C:\\I\\zunor2021\\tdown.ini",
+        L"leftovers? C:\\I\\zunor2021",
+        L"leftovers? C:\\I\\zunor2021\\TEMPLATE",
+        L"leftovers? C:\\W\\S32",
         L"inside? C:\\I\\zunor2021\\a.exe",
         L"purge https://srv/zunor/a.exe",
         L"download https://srv/zunor/a.exe -> C:\\I\\zunor2021\\a.exe",
@@ -617,6 +622,38 @@ TEST_F(RunTest, RegistrationFailuresAreItems) {
                                     {FailureKind::UninstallEntry, texts::kUninstallKey, L""},
                                 }));
     EXPECT_FALSE(reg.entry.has_value()) << "an entry without a copy to run";
+}
+
+TEST_F(RunTest, RunningProductIsClosedFirstOrNothingIsMade) {
+    ServeAll({"a.exe"}, {}, {});
+    const std::wstring product = L"C:\\I\\zunor2021\\Zunor2021VK.exe";
+    sys.running = {{product}};
+    const RunOutcome stopped = Run();
+    EXPECT_TRUE(stopped.refused);
+    EXPECT_EQ(rec.calls, (std::vector<std::wstring>{L"running? C:\\I\\zunor2021",
+                                                    std::wstring(L"retry? ") + texts::kProductRunning + product + L"\r\n",
+                                                    std::wstring(L"message ") + texts::kInstallStopped}));
+    rec.calls.clear();
+    sys.running = {{product}, {product}};
+    window.retries = 2; // closed on the second try
+    EXPECT_TRUE(Run().started);
+    EXPECT_EQ(rec.Starting(L"retry?").size(), 2u);
+    EXPECT_TRUE(rec.Has(L"download https://srv/zunor/a.exe -> C:\\I\\zunor2021\\a.exe"));
+}
+
+// A killed run's temporary files go before anything is placed; in the system folder only those of
+// listed components, which are the installer's own.
+TEST_F(RunTest, LeftoversOfEndedRunsGoBeforeAnythingIsPlaced) {
+    ServeAll({"a.exe"}, {}, {"s.dll"});
+    files.leftovers[L"C:\\I\\zunor2021"] = {L"C:\\I\\zunor2021\\a.exe.77.zunor-part"};
+    files.leftovers[L"C:\\W\\S32"] = {L"C:\\W\\S32\\S.DLL.77.zunor-part", L"C:\\W\\S32\\other.dll.77.zunor-part"};
+    Run();
+    const auto first = std::find(rec.calls.begin(), rec.calls.end(), L"delete C:\\I\\zunor2021\\a.exe.77.zunor-part");
+    const auto download = std::find_if(rec.calls.begin(), rec.calls.end(),
+                                       [](const std::wstring& c) { return c.starts_with(L"download"); });
+    EXPECT_LT(first, download);
+    EXPECT_TRUE(rec.Has(L"delete C:\\W\\S32\\S.DLL.77.zunor-part"));
+    EXPECT_FALSE(rec.Has(L"delete C:\\W\\S32\\other.dll.77.zunor-part"));
 }
 
 } // namespace

@@ -37,7 +37,11 @@ TEST(PaceRule, EachWindowIsJudgedOnItsOwn) {
 
 TEST(TestTimeouts, KeysOverrideTheirLimitsAndAnythingMalformedChangesNothing) {
     const modSetup::Timeouts base;
-    auto t = modSetup::ApplyTestTimeouts("connect=2000,receive=1500,retry=100,slow=3000:1024", base);
+    auto t = modSetup::ApplyTestTimeouts("connect=2000,receive=1500,retry=100,slow=3000:1024,register=900,product=50",
+                                         base);
+    EXPECT_EQ(t.registerMs, 900u);
+    EXPECT_EQ(t.productCloseWaitMs, 50u);
+    EXPECT_EQ(base.registerMs, 10000u);
     EXPECT_EQ(t.connectMs, 2000u);
     EXPECT_EQ(t.receiveMs, 1500u);
     EXPECT_EQ(t.retryDelaysMs[0], 100u);

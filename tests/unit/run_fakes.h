@@ -63,6 +63,11 @@ public:
     bool ProgramGroupChosen() override { return groupChosen; }
     void DisableNext() override { r_.Add(L"disable next"); }
     void ShowMessage(std::wstring_view t) override { r_.Add(L"message " + std::wstring(t)); }
+    int retries = 0; // how many times the user presses "retry" before cancelling
+    bool AskRetry(std::wstring_view problem) override {
+        r_.Add(L"retry? " + std::wstring(problem));
+        return retries-- > 0;
+    }
     void ProcessPendingMessages() override {
         r_.Add(L"yield");
         if (onYield) {
@@ -113,6 +118,12 @@ public:
     bool IsInside(const std::wstring& folder, const std::wstring& p) override {
         r_.Add(L"inside? " + p);
         return p.starts_with(folder) && !outside.contains(p);
+    }
+    std::map<std::wstring, std::vector<std::wstring>> leftovers; // folder -> what LeftoverParts finds
+    std::vector<std::wstring> LeftoverParts(const std::wstring& folder) override {
+        r_.Add(L"leftovers? " + folder);
+        auto it = leftovers.find(folder);
+        return it == leftovers.end() ? std::vector<std::wstring>{} : it->second;
     }
     std::optional<std::uint64_t> FileSize(const std::wstring& p) override {
         if (!paths.contains(p)) {

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """HTTPS server that misbehaves on request, for the download tests.
 
-faultserver.py --pki DIR [--port N] [--cert trusted|untrusted] [--port-file FILE] [--hold SECONDS]
+faultserver.py --pki DIR [--port N] [--cert trusted|untrusted|expired|otherhost] [--port-file FILE] [--hold SECONDS]
                [--root DIR [--faults FILE]] [--rate BYTES_PER_S] [--break-first-at FRACTION]
 
 Listens on 127.0.0.1 (port 0 picks a free one) and prints the port as the first line of stdout.
@@ -50,6 +50,8 @@ can tag its own paths (e.g. /status/404/mytest) and count them apart:
                                   {"fault": "badlength"}  "Content-Length: banana", body, close
                                   {"fault": "drip", "interval_ms": N}  a byte per interval, for ever
                                   {"fault": "redirect-http"}  302 to the same path over http
+                                  {"fault": "redirect-loop"}  302 to the same path, for ever
+                                  "rate": N (with any of them)  this answer's bytes at N a second
                                   {"fault": "exit"}  the whole answer, then the server ends
   /_count?path=<path>           how many requests <path> has had (text)
   /_log?path=<path>             one line per request of <path>: "<status> <range or -> <body bytes sent>"
@@ -429,10 +431,14 @@ class Handler(socketserver.BaseRequestHandler):
             body = b""
         fault = entry.get("fault")
         after = min(int(entry.get("after", 0)), len(body))
+        if "rate" in entry:
+            self.rate = int(entry["rate"])
         if fault == "status":
             self.answer(int(entry["status"]), b"status %d\n" % int(entry["status"]), [("Content-Type", "text/html")])
         elif fault == "redirect-http":
             self.answer(302, b"moved\n", [("Location", "http://%s%s" % (self.host, urllib.parse.quote(path)))])
+        elif fault == "redirect-loop":
+            self.answer(302, b"moved\n", [("Location", "https://%s%s" % (self.host, urllib.parse.quote(path)))])
         elif fault in ("drop", "short", "stall"):
             self.start(200, [("Content-Length", str(len(body)))])
             self.send(body[:after])
@@ -485,7 +491,7 @@ def main():
     ap = argparse.ArgumentParser(description="HTTPS server with chosen faults, for tests")
     ap.add_argument("--pki", required=True, help="folder with server.crt/key and untrusted.crt/key")
     ap.add_argument("--port", type=int, default=0)
-    ap.add_argument("--cert", choices=("trusted", "untrusted"), default="trusted")
+    ap.add_argument("--cert", choices=("trusted", "untrusted", "expired", "otherhost"), default="trusted")
     ap.add_argument("--port-file", help="also write the port here once listening")
     ap.add_argument("--hold", type=float, default=120.0, help="longest time a stalled answer holds its socket")
     ap.add_argument("--root", help="serve the product tree in this folder under /zunor")
@@ -495,7 +501,7 @@ def main():
                     help="with --root: the first request of each file breaks off at this fraction of it")
     args = ap.parse_args()
 
-    name = "server" if args.cert == "trusted" else "untrusted"
+    name = "server" if args.cert == "trusted" else args.cert
     tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     tls.load_cert_chain(os.path.join(args.pki, name + ".crt"), os.path.join(args.pki, name + ".key"))
 

@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
-# pki.sh DIR: a test CA and a server certificate for localhost/127.0.0.1 signed by it, plus a second
-# CA that nobody trusts and a certificate of its own, for the bad-certificate tests. Made fresh at
-# test time; nothing here is ever added to the host's trust store.
+# pki.sh DIR: a test CA and a server certificate for localhost/127.0.0.1 signed by it, plus, for the
+# bad-certificate tests, a second CA that nobody trusts with a certificate of its own, and two more
+# certificates of the test CA: one for localhost that expired in 2021 and one for another host name.
+# Made fresh at test time; nothing here is ever added to the host's trust store.
 set -euo pipefail
 dir="$1"
 mkdir -p "$dir"
 cd "$dir"
-if [ -f ca.crt ] && [ -f server.crt ] && [ -f untrusted.crt ]; then exit 0; fi
+if [ -f ca.crt ] && [ -f server.crt ] && [ -f untrusted.crt ] && [ -f expired.crt ] && [ -f otherhost.crt ]; then
+    exit 0
+fi
 command -v openssl >/dev/null || { echo "openssl is not installed" >&2; exit 1; }
 cat >san.cnf <<'CNF'
 subjectAltName = DNS:localhost, IP:127.0.0.1
@@ -24,8 +27,39 @@ make_leaf() { # ca name
         -days 825 -sha256 -extfile san.cnf 2>/dev/null
     rm -f "$2.csr"
 }
-make_ca ca "/CN=Zunor Test CA"
-make_leaf ca server
-make_ca untrusted-ca "/CN=Untrusted Test CA"
-make_leaf untrusted-ca untrusted
+# A certificate that was valid once: openssl ca is what takes a start and an end date.
+make_expired() { # ca name
+    cat >expired-ca.cnf <<'CNF'
+[ca]
+default_ca = test
+[test]
+dir = .
+database = expired-index.txt
+new_certs_dir = .
+serial = expired-serial.txt
+default_md = sha256
+policy = any
+[any]
+commonName = supplied
+CNF
+    : >expired-index.txt
+    echo 1000 >expired-serial.txt
+    openssl req -newkey rsa:2048 -nodes -keyout "$2.key" -out "$2.csr" -subj "/CN=localhost" 2>/dev/null
+    openssl ca -batch -notext -config expired-ca.cnf -cert "$1.crt" -keyfile "$1.key" -in "$2.csr" -out "$2.crt" \
+        -startdate 20200101000000Z -enddate 20210101000000Z -extfile san.cnf 2>/dev/null
+    rm -f "$2.csr" 1000.pem expired-index.txt* expired-serial.txt* expired-ca.cnf
+}
+make_otherhost() { # ca name
+    sed 's/^subjectAltName = .*/subjectAltName = DNS:zunor.example/' san.cnf >"$2.cnf"
+    openssl req -newkey rsa:2048 -nodes -keyout "$2.key" -out "$2.csr" -subj "/CN=zunor.example" 2>/dev/null
+    openssl x509 -req -in "$2.csr" -CA "$1.crt" -CAkey "$1.key" -CAcreateserial -out "$2.crt" -days 825 -sha256 \
+        -extfile "$2.cnf" 2>/dev/null
+    rm -f "$2.csr" "$2.cnf"
+}
+# What is there stays: a Wine prefix (the demo's) may trust this CA already.
+[ -f ca.crt ] || { make_ca ca "/CN=Zunor Test CA"; rm -f server.crt expired.crt otherhost.crt; }
+[ -f server.crt ] || make_leaf ca server
+[ -f untrusted.crt ] || { make_ca untrusted-ca "/CN=Untrusted Test CA"; make_leaf untrusted-ca untrusted; }
+[ -f expired.crt ] || make_expired ca expired
+[ -f otherhost.crt ] || make_otherhost ca otherhost
 echo "pki: made in $dir"
