@@ -4,9 +4,9 @@
 #include <string>
 
 #include "generated/version.h"
-#include "system/win_error.h"
 #include "app/command_line.h"
 #include "app/console_output.h"
+#include "app/failure_report.h"
 #include "window/frm_main.h"
 #include "app/install_log.h"
 #include "install/plan_listing.h"
@@ -23,24 +23,10 @@
 namespace zunor {
 namespace {
 
-// Exit codes, in both modes.
-constexpr int kExitInstalled = 0;
-constexpr int kExitIncomplete = 1;
-constexpr int kExitBadCommandLine = 2;
-constexpr int kExitRunFailed = 3;
-
-std::wstring FailureReport(const RunFailure& failure) {
-    std::wstring text = texts::kErrorPrefix + std::to_wstring(failure.number) + L": " + failure.description;
-    std::wstring system = failure.number > 0 ? SystemErrorText(static_cast<unsigned long>(failure.number)) : L"";
-    if (!system.empty()) text += L" " + system + L".";
-    if (!failure.context.empty()) text += L"\r\n" + failure.context;
-    return text;
-}
-
 struct RunResult {
     bool started = false;
     bool ended = false;  // a failure the run does not trap: the program ends
-    int exitCode = kExitInstalled;
+    int exitCode = kExitDone;
     std::size_t failures = 0;
     bool refused = false;  // the location was refused before anything was made
 };
@@ -54,14 +40,14 @@ RunResult RunInstallation(RunWindow& window, RunLog& log, const std::wstring& se
     InstallationRun run(window, network, files, system, registration, log, server);
     try {
         RunOutcome outcome = run.Execute();
-        if (outcome.refused) return {false, false, kExitRunFailed, 0, true};
-        return {outcome.started, false, outcome.failures.empty() ? kExitInstalled : kExitIncomplete,
+        if (outcome.refused) return {false, false, kExitStopped, 0, true};
+        return {outcome.started, false, outcome.failures.empty() ? kExitDone : kExitIncomplete,
                 outcome.failures.size()};
     } catch (const RunFailure& failure) {
         std::wstring report = FailureReport(failure);
         log.Write(L"failure", report);
         window.ShowMessage(report);
-        return {true, true, kExitRunFailed, 0};
+        return {true, true, kExitStopped, 0};
     }
 }
 
@@ -109,12 +95,12 @@ int ListOnly(const CommandLine& options, const std::wstring& server, RunLog& log
     WinSystem system(QuerySystemDirectory());
     try {
         ListPlan(network, files, system, log, [&](std::wstring_view line) { console.Print(line); }, server, location);
-        return kExitInstalled;
+        return kExitDone;
     } catch (const RunFailure& failure) {
         std::wstring report = FailureReport(failure);
         console.Print(report);
         log.Write(L"failure", report);
-        return kExitRunFailed;
+        return kExitStopped;
     }
 }
 
@@ -159,8 +145,8 @@ int RunApplication(HINSTANCE instance, int showCommand) {
         log.Write(L"failure", texts::kAlreadyRunning);
         if (options.silent) console.Print(texts::kAlreadyRunning);
         else MessageBoxW(nullptr, texts::kAlreadyRunning, texts::kAppTitle, MB_OK);
-        log.Write(L"exit", std::to_wstring(kExitRunFailed));
-        return kExitRunFailed;
+        log.Write(L"exit", std::to_wstring(kExitStopped));
+        return kExitStopped;
     }
     if (options.uninstall) {
         int code = RunRemoval(options, log, console);
@@ -180,7 +166,7 @@ int RunApplication(HINSTANCE instance, int showCommand) {
     }
 
     frmMain window(instance);
-    if (!window.Create(showCommand)) return kExitRunFailed;
+    if (!window.Create(showCommand)) return kExitStopped;
     if (options.location) window.SetInitialLocation(*options.location);
     if (options.noDesktop) window.SetInitialChoice(frmMain::Choice::DesktopShortcut, false);
     if (options.noGroup) window.SetInitialChoice(frmMain::Choice::ProgramGroup, false);

@@ -2,20 +2,17 @@
 
 #include <windows.h>
 
+#include "app/failure_report.h"
 #include "app/win32_ports.h"
 #include "common/texts.h"
 #include "install/install_paths.h"
 #include "install/removal_run.h"
 #include "install/run_failure.h"
 #include "system/unique_handles.h"
-#include "system/win_error.h"
 
 namespace zunor {
 namespace {
 
-constexpr int kExitRemoved = 0;
-constexpr int kExitIncomplete = 1;
-constexpr int kExitStopped = 3;
 // How long the temporary copy waits for the original to let go of its file.
 constexpr DWORD kOriginalExitWaitMs = 30000;
 
@@ -149,12 +146,6 @@ private:
     UniqueHandle process_;
 };
 
-std::wstring FailureReport(const RunFailure& failure) {
-    std::wstring text = texts::kErrorPrefix + std::to_wstring(failure.number) + L": " + failure.description;
-    if (!failure.context.empty()) text += L"\r\n" + failure.context;
-    return text;
-}
-
 } // namespace
 
 int RunRemoval(const CommandLine& options, RunLog& log, ConsoleOutput& console) {
@@ -172,11 +163,11 @@ int RunRemoval(const CommandLine& options, RunLog& log, ConsoleOutput& console) 
     RemovalDialog& dialog = options.silent ? static_cast<RemovalDialog&>(printed) : boxes;
     OriginalProgram original(options.fromCopy);
     RemovalRun run(dialog, files, system, registration, log, programFolder);
-    int code = kExitRemoved;
+    int code = kExitDone;
     std::wstring summary;
     try {
         const RemovalOutcome outcome = run.Execute([&](const std::vector<FailedItem>& failures) {
-            original.Release(failures.empty() ? kExitRemoved : kExitIncomplete);
+            original.Release(failures.empty() ? kExitDone : kExitIncomplete);
         });
         switch (outcome.end) {
         case RemovalOutcome::End::NothingToRemove:
@@ -186,7 +177,7 @@ int RunRemoval(const CommandLine& options, RunLog& log, ConsoleOutput& console) 
             summary = texts::kSummaryRemoveFailed;
             break;
         case RemovalOutcome::End::Removed:
-            code = outcome.failures.empty() ? kExitRemoved : kExitIncomplete;
+            code = outcome.failures.empty() ? kExitDone : kExitIncomplete;
             summary = outcome.failures.empty() ? std::wstring(texts::kSummaryRemoved)
                                                : texts::kSummaryRemoveIncompletePrefix +
                                                      std::to_wstring(outcome.failures.size()) +

@@ -316,6 +316,13 @@ def setup_exe():
     return exe
 
 
+def accept_and_install(driver, ids):
+    """Accepts the agreement and presses "Dalje" in the started installer's window."""
+    driver.click(ids["CHECK3"])
+    wait_until(lambda: driver.enabled(ids["COMMAND3"]), what="Dalje enabled")
+    driver.click(ids["COMMAND3"])
+
+
 def start_setup(driver, *args, timeout_ms=30000):
     """Starts ZunorSetup.exe with args and waits for its window; returns the pid."""
     pid = driver.start(windows_path(setup_exe()), *args)

@@ -592,9 +592,7 @@ class FaultMatrixTest(unittest.TestCase):
             # With the window: the user is asked, closes the product, and tries again.
             ids = harness.control_ids()
             harness.start_setup(driver, f"/SERVER=https://localhost:{self.server.port}")
-            driver.click(ids["CHECK3"])
-            harness.wait_until(lambda: driver.enabled(ids["COMMAND3"]), what="Dalje enabled")
-            driver.click(ids["COMMAND3"])
+            harness.accept_and_install(driver, ids)
             driver.wait_message_box(30000)
             self.assertTrue(driver.message_text().startswith("Program Zunor 2021 je pokrenut."))
             harness.screenshot("product-running.png")

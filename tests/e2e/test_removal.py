@@ -121,9 +121,7 @@ class RemovalTest(unittest.TestCase):
         driver = harness.UiDriver()
         try:
             harness.start_setup(driver, f"/SERVER={self.server}")
-            driver.click(ids["CHECK3"])
-            harness.wait_until(lambda: driver.enabled(ids["COMMAND3"]), what="Dalje enabled")
-            driver.click(ids["COMMAND3"])
+            harness.accept_and_install(driver, ids)
             driver.wait_message_box(180000)
             self.assertEqual(driver.message_text(), "Instalacija programa je uspjesno zavrsena.")
             driver.message_ok()

@@ -113,9 +113,7 @@ class UnattendedTest(SetupRuns, unittest.TestCase):
         try:
             ids = harness.control_ids()
             harness.start_setup(driver, f"/SERVER={self.server}", f"/LOG={harness.windows_path(window_log)}")
-            driver.click(ids["CHECK3"])
-            harness.wait_until(lambda: driver.enabled(ids["COMMAND3"]), what="Dalje enabled")
-            driver.click(ids["COMMAND3"])
+            harness.accept_and_install(driver, ids)
             driver.wait_message_box(180000)
             driver.message_ok()
             driver.click(ids["CHECK4"])
