@@ -1,11 +1,15 @@
 #pragma once
 // The installer's switches, in the style of the common Windows installers:
-//   ZunorSetup.exe [/S] [/SERVER=<origin>] [/LOG=<file>] [/NODESKTOP] [/NOGROUP] [/LAUNCH] [/D=<location>]
+//   ZunorSetup.exe [/S] [/SERVER=<origin>] [/LOG=<file>] [/NODESKTOP] [/NOGROUP] [/LAUNCH] [/CONNECTIONS=<n>]
+//                  [/D=<location>]
 //   ZunorSetup.exe /LIST [/SERVER=<origin>] [/LOG=<file>] [/D=<location>]   (the plan, nothing installed)
 // Case-insensitive. /D= comes last and takes the rest of the line, spaces included.
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "common/transfer_options.h"
 
 namespace zunor {
 
@@ -15,6 +19,7 @@ struct CommandLine {
     bool noDesktop = false;
     bool noGroup = false;
     bool launch = false;
+    std::size_t connections = kDefaultConnections; // /CONNECTIONS=: files fetched at once
     std::optional<std::wstring> server;    // a checked https origin
     std::optional<std::wstring> logFile;
     std::optional<std::wstring> location;  // /D=
