@@ -47,6 +47,7 @@ struct BackgroundTransfers::Job {
     std::atomic<bool> cancel{false};
     // Under Shared::lock.
     ULONGLONG startedAt = 0; // when a worker took it; 0 while it waits
+    DWORD worker = 0;        // the thread that took it
     bool ended = false;
     bool abandoned = false; // given up by the caller: its worker ends when it returns
 };
@@ -60,6 +61,12 @@ struct BackgroundTransfers::Shared {
     std::size_t workers = 0; // alive and not left behind with an abandoned transfer
     std::size_t idle = 0;
     bool closing = false;
+    struct Thread {
+        UniqueHandle handle;
+        DWORD id = 0;
+        bool leftBehind = false; // holds an abandoned transfer: not waited for
+    };
+    std::vector<Thread> threads;
     UniqueHandle ended{CreateEventW(nullptr, FALSE, FALSE, nullptr)}; // a transfer has ended
 };
 
@@ -106,6 +113,7 @@ DWORD WINAPI Work(void* parameter) {
             job = shared->waiting.front();
             shared->waiting.pop_front();
             job->startedAt = GetTickCount64();
+            job->worker = GetCurrentThreadId();
         }
         RunJob(*job);
         bool leftBehind = false;
@@ -123,11 +131,14 @@ DWORD WINAPI Work(void* parameter) {
 // A new worker; false when the system has no thread to give.
 bool AddWorker(const std::shared_ptr<Shared>& shared) {
     auto* handed = new std::shared_ptr<Shared>(shared);
-    UniqueHandle thread(CreateThread(nullptr, 0, Work, handed, 0, nullptr));
+    DWORD id = 0;
+    UniqueHandle thread(CreateThread(nullptr, 0, Work, handed, 0, &id));
     if (!thread) {
         delete handed;
         return false;
     }
+    Locked guard(shared->lock);
+    shared->threads.push_back({std::move(thread), id, false});
     return true;
 }
 
@@ -138,12 +149,28 @@ BackgroundTransfers::BackgroundTransfers(std::size_t workers, std::function<void
     shared_->limit = workers == 0 ? 1 : workers;
 }
 
+// The workers are waited for (a moment: they are idle, or stop at their next piece), so that none
+// is still ending while the process ends: Wine takes a thread that talks to it then for a crash.
+// One left behind with a server that never answered is not waited for.
 BackgroundTransfers::~BackgroundTransfers() {
     for (const auto& job : running_)
         job->cancel = true;
-    Locked guard(shared_->lock);
-    shared_->closing = true;
-    WakeAllConditionVariable(&shared_->work);
+    std::vector<HANDLE> threads;
+    {
+        Locked guard(shared_->lock);
+        shared_->closing = true;
+        WakeAllConditionVariable(&shared_->work);
+        for (const auto& thread : shared_->threads) {
+            if (!thread.leftBehind)
+                threads.push_back(thread.handle.get());
+        }
+    }
+    constexpr DWORD kEndWaitMs = 2000;
+    const ULONGLONG deadline = GetTickCount64() + kEndWaitMs;
+    for (HANDLE thread : threads) {
+        const ULONGLONG now = GetTickCount64();
+        WaitForSingleObject(thread, now >= deadline ? 0 : static_cast<DWORD>(deadline - now));
+    }
 }
 
 void BackgroundTransfers::Start(std::size_t ticket, Transfer transfer, const TransferOptions& options) {
@@ -279,6 +306,10 @@ bool BackgroundTransfers::Overdue(Job& job) {
             return false;
         job.abandoned = true;
         --shared_->workers;
+        for (auto& thread : shared_->threads) {
+            if (thread.id == job.worker)
+                thread.leftBehind = true;
+        }
     }
     job.cancel = true;
     return true;

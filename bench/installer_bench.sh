@@ -10,7 +10,7 @@
 #      one connection and on four;
 #   3. curl over one connection, and wget -r -np of the three folders;
 #   4. the installer pair of 1. again, with 40 ms added before every answer;
-# each BENCH_ROUNDS times (default 3), the measures taking turns, and prints the medians (and the
+# each BENCH_ROUNDS times (default 5), the measures taking turns, and prints the medians (and the
 # spread), the ratios (the median of each round's ratio), the installer's own cost per file, the
 # peak working sets (the installer's from its /LOG= memory line) against an idle Win32 process's, and
 # the listing parser's speed (listing_speed of the native tree), each against its target. BUILD_DIR
@@ -26,7 +26,7 @@ if [ -z "${1:-}" ]; then
 fi
 build="$(realpath "${1:-$source_dir/build/$ZUNOR_TREE}")"
 port="${2:-19210}"
-rounds="${BENCH_ROUNDS:-3}"
+rounds="${BENCH_ROUNDS:-5}"
 latency_ms=40
 root="$build/bench-installer"
 docroot="$root/htdocs"

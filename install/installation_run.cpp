@@ -1,6 +1,7 @@
 #include "install/installation_run.h"
 
 #include <algorithm>
+#include <cwctype>
 #include <utility>
 
 #include "install/install_paths.h"
@@ -34,6 +35,13 @@ std::size_t Index(ListingKind kind) {
 
 const wchar_t* Result(bool ok) {
     return ok ? L"ok" : L"failed";
+}
+
+std::wstring FoldedCase(std::wstring text) {
+    for (wchar_t& c : text) {
+        c = static_cast<wchar_t>(std::towlower(c));
+    }
+    return text;
 }
 
 } // namespace
@@ -189,6 +197,7 @@ void InstallationRun::RetrieveFiles() {
     namedFile_.reset();
     finishing_ = false;
     shownFill_ = 0.0;
+    std::optional<std::size_t> held; // placed, but a file of the same name is still on its way
     for (;;) {
         // Finished in listing order; the status turns when the components' turn comes.
         for (;;) {
@@ -204,13 +213,19 @@ void InstallationRun::RetrieveFiles() {
         if (retrieval_.Done()) {
             break;
         }
-        if (const std::optional<std::size_t> file = retrieval_.NextToStart(connections)) {
-            if (!PlaceFile(*file)) {
+        const std::optional<std::size_t> file = held ? held : retrieval_.NextToStart(connections);
+        held.reset();
+        if (file) {
+            const Placing placing = PlaceFile(*file);
+            if (placing == Placing::NoTransfer) {
                 retrieval_.Ended(*file);
             }
-            continue; // what can be finished is, before the next file is placed
+            if (placing != Placing::Held) {
+                continue; // what can be finished is, before the next file is placed
+            }
+            held = file;
         }
-        if (retrieval_.Running() == 0) {
+        if (retrieval_.Running() == (held ? 1u : 0u)) {
             break; // cannot happen: a file that is neither waiting nor running has ended
         }
         EndTransfer(network_.NextDownload());
@@ -230,19 +245,24 @@ void InstallationRun::PurgeFileUrls() {
 }
 
 // The step of one file: where it goes (the location is read afresh), the last guard on its name,
-// the user's database kept, and the start of its transfer. False when it needs no transfer.
-bool InstallationRun::PlaceFile(std::size_t file) {
+// the user's database kept, and the start of its transfer. A file whose destination an earlier one
+// (a listing may name a file twice) is still writing is held, and placed again once that has ended,
+// so the later one takes its place after it, as one after another.
+InstallationRun::Placing InstallationRun::PlaceFile(std::size_t file) {
     FileJob& job = jobs_[file];
     const PlanEntry& entry = *job.entry;
     job.place = entry.kind == ListingKind::Support ? PlaceOf(entry, {}, system_.SystemDir())
                                                    : PlaceOf(entry, Location(), {});
     if (!files_.IsInside(job.place.folder, job.place.path)) {
         job.placed = Placed::Refused;
-        return false;
+        return Placing::NoTransfer;
+    }
+    if (DestinationBusy(file)) {
+        return Placing::Held;
     }
     if (entry.action == PlanAction::KeepIfPresent && files_.FileExists(job.place.path)) {
         job.placed = Placed::Kept;
-        return false;
+        return Placing::NoTransfer;
     }
     job.placed = Placed::Transferred;
     TransferOptions options;
@@ -251,7 +271,19 @@ bool InstallationRun::PlaceFile(std::size_t file) {
         ShowTransfer(file, received, total);
     };
     network_.StartDownload(file, entry.url, job.place.path, options);
-    return true;
+    return Placing::Started;
+}
+
+// Whether an earlier file still on its way goes to the same place (Windows names: case aside).
+bool InstallationRun::DestinationBusy(std::size_t file) const {
+    const std::wstring path = FoldedCase(jobs_[file].place.path);
+    for (std::size_t other = retrieval_.Finished(); other < file; ++other) {
+        if (jobs_[other].placed == Placed::Transferred && !retrieval_.HasEnded(other) &&
+            FoldedCase(jobs_[other].place.path) == path) {
+            return true;
+        }
+    }
+    return false;
 }
 
 // A transfer has ended: the log has it at once, the report when its turn comes.

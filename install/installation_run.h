@@ -39,7 +39,9 @@ private:
     // The files of the three lists, several at once (see retrieval_queue.h).
     void RetrieveFiles();
     void PurgeFileUrls();
-    bool PlaceFile(std::size_t file);
+    enum class Placing { Started, NoTransfer, Held };
+    Placing PlaceFile(std::size_t file);
+    bool DestinationBusy(std::size_t file) const;
     void EndTransfer(const FinishedDownload& done);
     void FinishFile(std::size_t file);
     void RegisterComponent(const PlanEntry& entry, const std::wstring& path, bool downloaded);

@@ -20,6 +20,7 @@ public:
     // The next file in listing order, once its transfer and those of all before it have ended.
     std::optional<std::size_t> NextToFinish();
 
+    bool HasEnded(std::size_t file) const { return file < ended_.size() && ended_[file]; }
     std::size_t Running() const { return running_; }
     std::size_t Finished() const { return finished_; } // handed back by NextToFinish
     bool Done() const { return finished_ == ended_.size(); }

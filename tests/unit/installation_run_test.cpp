@@ -175,6 +175,22 @@ TEST_F(RunTest, SeveralConnectionsEndInAnyOrderAndFinishInListingOrder) {
                 log.lines.end());
 }
 
+// A page may name one file twice (or in two cases, one name on Windows): the second transfer waits
+// for the first, so the later entry takes the place last, as one after another; a database the first
+// has brought is then kept.
+TEST_F(RunTest, AFileNamedTwiceIsFetchedOnceAfterTheOther) {
+    ServeAll({"a.exe", "firme.mdb", "b.exe", "A.EXE", "firme.mdb"}, {}, {});
+    net.connections = 4;
+    net.endsNext = [](const std::vector<FakeNetwork::Running>& running) { return running.size() - 1; };
+    Run();
+    EXPECT_EQ(rec.Starting(L"download"),
+              (std::vector<std::wstring>{L"download https://srv/zunor/a.exe -> C:\\I\\zunor2021\\a.exe",
+                                         L"download https://srv/zunor/firme.mdb -> C:\\I\\zunor2021\\firme.mdb",
+                                         L"download https://srv/zunor/b.exe -> C:\\I\\zunor2021\\b.exe",
+                                         L"download https://srv/zunor/A.EXE -> C:\\I\\zunor2021\\A.EXE"}));
+    EXPECT_EQ(rec.Starting(L"file?"), std::vector<std::wstring>(2, L"file? C:\\I\\zunor2021\\firme.mdb"));
+}
+
 TEST_F(RunTest, ExistingFoldersAreLeftAlone) {
     files.paths = {L"C:\\I\\", L"C:\\I\\zunor2021", L"C:\\I\\zunor2021\\DATA", L"C:\\I\\zunor2021\\TEMPLATE",
                    L"C:\\PD\\Programs\\Brantovik"};

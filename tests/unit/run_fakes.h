@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cwctype>
 #include <functional>
 #include <map>
 #include <set>
@@ -168,6 +169,11 @@ public:
                        const TransferOptions& options) override {
         r_.Add(L"download " + url + L" -> " + dest);
         checksums[url] = options.expectedSha256;
+        for (const Running& other : running) {
+            if (Folded(other.destination) == Folded(dest)) {
+                ADD_FAILURE() << "two transfers at once into one file (Windows names are one whatever their case)";
+            }
+        }
         running.push_back({ticket, url, dest, options});
         mostRunning = std::max(mostRunning, running.size());
     }
@@ -219,6 +225,13 @@ public:
     }
 
 private:
+    static std::wstring Folded(std::wstring path) {
+        for (wchar_t& c : path) {
+            c = static_cast<wchar_t>(std::towlower(c));
+        }
+        return path;
+    }
+
     Recorder& r_;
     FakeFiles& files_;
 };
