@@ -13,7 +13,9 @@
 # each BENCH_ROUNDS times (default 5), the measures taking turns, and prints the medians (and the
 # spread), the ratios (the median of each round's ratio), the installer's own cost per file, the
 # peak working sets (the installer's from its /LOG= memory line) against an idle Win32 process's, and
-# the listing parser's speed (listing_speed of the native tree), each against its target. BUILD_DIR
+# the listing parser's speed (listing_speed of the native tree), each against its target. With
+# BENCH_BEFORE=<an earlier ZunorSetup.exe> that one is measured in every round too, for a before/after
+# row. BUILD_DIR
 # defaults to the Win32 tree this host runs (tools/wine/host.sh: win32, or the 64-bit twin win64 where
 # no 32-bit x86 code runs). Needs that tree built (ZunorSetup, wininet_floor, certimport) with its test
 # PKI (the pki fixture, or tools/server/pki.sh BUILD_DIR/pki). Not a ctest test.
@@ -27,6 +29,7 @@ fi
 build="$(realpath "${1:-$source_dir/build/$ZUNOR_TREE}")"
 port="${2:-19210}"
 rounds="${BENCH_ROUNDS:-5}"
+before_setup="${BENCH_BEFORE:-}"
 latency_ms=40
 root="$build/bench-installer"
 docroot="$root/htdocs"
@@ -99,14 +102,15 @@ results="$root/results.txt"
 : >"$results"
 record() { echo "$*" >>"$results"; }
 
-# One installer run: its seconds and its peak working set (KiB) go into the results as name.
+# One installer run: its seconds and its peak working set (KiB) go into the results as name. EXE names
+# another installer than the tree's.
 installer() { # name server [switch]
     local name="$1" server="$2" log="$root/$1.log"
     shift 2
     rm -rf "$WINEPREFIX/drive_c/bench" "$log"
     local t0
     t0=$(now)
-    wine "$setup" /S "/SERVER=$server" "/LOG=$(winepath -w "$log")" /NODESKTOP /NOGROUP "$@" '/D=C:\bench\' \
+    wine "${EXE:-$setup}" /S "/SERVER=$server" "/LOG=$(winepath -w "$log")" /NODESKTOP /NOGROUP "$@" '/D=C:\bench\' \
         >"$root/$name.out" 2>&1 || { echo "the installer failed ($name):" >&2; cat "$root/$name.out" >&2; exit 1; }
     record "$name $(since "$t0")"
     record "$name.peak $(tr -d '\r' <"$log" | sed -n 's/.* memory peak working set \([0-9]*\) KiB$/\1/p' | tail -1)"
@@ -137,6 +141,7 @@ for round in $(seq "$rounds"); do
     echo "round $round of $rounds"
     installer default "$base"
     installer one "$base" /CONNECTIONS=1
+    [ -z "$before_setup" ] || EXE="$before_setup" installer before "$base"
     wininet_floor floor1 1
     wininet_floor floor4 4
     mkdir -p "$out/curl"
@@ -188,6 +193,8 @@ print(f"product: {files} files, {size / 2**20:.0f} MiB ({installed} installed, {
 print(f"{'measure':50} {'value':>12}  target")
 row("(1) installer /S, 4 connections (the default)", "default")
 row("(2) installer /S /CONNECTIONS=1", "one")
+if "before" in runs:
+    row("(0) installer as built before (BENCH_BEFORE)", "before")
 row("(3) WinINet floor, same URLs, one connection", "floor1")
 row("(4) WinINet floor, same URLs, 4 connections", "floor4")
 row("(5) curl, same URLs, one connection", "curl")
@@ -203,12 +210,18 @@ print(f"{'(2)/(3)':50} {r:8.2f} x   <= 1.15: " + verdict(r <= 1.15, f"by {(r - 1
 own = statistics.median((x - y) * 1000.0 / files for x, y in zip(runs["one"], runs["floor1"]))
 print(f"{'installer own cost per file ((2)-(3))/files':50} {own:8.2f} ms  <= 2 ms: " +
       verdict(own <= 2, f"by {own - 2:.2f} ms a file"))
+if "before" in runs:
+    r = ratio("before", "floor1")
+    own_before = statistics.median((x - y) * 1000.0 / files for x, y in zip(runs["before"], runs["floor1"]))
+    print(f"{'(0)/(3), before':50} {r:8.2f} x   own cost per file {own_before:.2f} ms")
 r = ratio("default_far", "one_far")
 print(f"{'(7)/(8)':50} {r:8.2f} x   <= 0.40: " + verdict(r <= 0.40, f"by {(r - 0.40) * 100 / 0.40:.0f}%"))
 print(f"{'(1)/(5) curl':50} {ratio('default', 'curl'):8.2f} x   (Wine's TLS and WinINet against the host's)")
 peak = {name: med[name + ".peak"] / 1024.0 for name in ("default", "one", "default_far")}
 print(f"{'peak working set, installer, 4 connections':50} {peak['default']:8.1f} MiB")
 print(f"{'peak working set, installer, one connection':50} {peak['one']:8.1f} MiB")
+if "before" in runs:
+    print(f"{'peak working set, installer as built before':50} {med['before.peak'] / 1024.0:8.1f} MiB")
 print(f"{'peak working set, WinINet floor, one connection':50} {med['floor1.peak']:8.1f} MiB")
 print(f"{'peak working set, WinINet floor, 4 connections':50} {med['floor4.peak']:8.1f} MiB")
 print(f"{'peak working set, idle Win32 process':50} {idle:8.1f} MiB")
