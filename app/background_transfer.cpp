@@ -149,12 +149,17 @@ BackgroundTransfers::BackgroundTransfers(std::size_t workers, std::function<void
     shared_->limit = workers == 0 ? 1 : workers;
 }
 
-// The workers are waited for (a moment: they are idle, or stop at their next piece), so that none
-// is still ending while the process ends: Wine takes a thread that talks to it then for a crash.
-// One left behind with a server that never answered is not waited for.
+// Transfers still running are told to stop, and the workers waited for (see EndWorkers).
 BackgroundTransfers::~BackgroundTransfers() {
     for (const auto& job : running_)
         job->cancel = true;
+    EndWorkers();
+}
+
+// The workers are waited for (a moment: they are idle, or stop at their next piece), so that none is
+// still ending when the process ends: Wine takes a thread that talks to it then for a crash. One left
+// behind with a server that never answered is not waited for.
+void BackgroundTransfers::EndWorkers() {
     std::vector<HANDLE> threads;
     {
         Locked guard(shared_->lock);
@@ -171,6 +176,11 @@ BackgroundTransfers::~BackgroundTransfers() {
         const ULONGLONG now = GetTickCount64();
         WaitForSingleObject(thread, now >= deadline ? 0 : static_cast<DWORD>(deadline - now));
     }
+    Locked guard(shared_->lock);
+    shared_->closing = false;
+    std::erase_if(shared_->threads, [](const Shared::Thread& thread) {
+        return !thread.leftBehind && WaitForSingleObject(thread.handle.get(), 0) == WAIT_OBJECT_0;
+    });
 }
 
 void BackgroundTransfers::Start(std::size_t ticket, Transfer transfer, const TransferOptions& options) {

@@ -34,6 +34,9 @@ public:
     FinishedDownload Next();
     // One transfer, waited for. Never throws.
     TransferResult Run(Transfer transfer, const TransferOptions& options);
+    // With nothing running, the idle workers end (under Wine a thread holds about 1 MiB); a later
+    // Start makes new ones.
+    void EndWorkers();
 
     struct Job;
     struct Shared;

@@ -41,6 +41,10 @@ FinishedDownload WinNetwork::NextDownload() {
     return transfers_.Next();
 }
 
+void WinNetwork::EndDownloads() {
+    transfers_.EndWorkers();
+}
+
 TransferResult WinNetwork::DownloadListing(const std::wstring& url, const std::wstring& folder,
                                            const std::wstring& fileName) {
     return transfers_.Run(

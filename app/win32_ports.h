@@ -20,6 +20,7 @@ public:
     void StartDownload(std::size_t ticket, const std::wstring& url, const std::wstring& destination,
                        const TransferOptions& options) override;
     FinishedDownload NextDownload() override;
+    void EndDownloads() override;
     TransferResult DownloadListing(const std::wstring& url, const std::wstring& folder,
                                    const std::wstring& fileName) override;
     TransferResult FetchText(const std::wstring& url, std::string& body) override;

@@ -52,6 +52,8 @@ public:
     virtual void StartDownload(std::size_t ticket, const std::wstring& url, const std::wstring& destination,
                                const TransferOptions& options) = 0;
     virtual FinishedDownload NextDownload() = 0;
+    // The run starts no more downloads: what they held (a thread each) may go.
+    virtual void EndDownloads() = 0;
     virtual TransferResult DownloadListing(const std::wstring& url, const std::wstring& folder,
                                            const std::wstring& fileName) = 0;
     // Fetches a small text (a listing page, SHA256SUMS) into memory, retried like a listing; nothing of

@@ -229,6 +229,10 @@ void InstallationRun::RetrieveFiles() {
             break; // cannot happen: a file that is neither waiting nor running has ended
         }
         EndTransfer(network_.NextDownload());
+        // The last transfer has ended: its threads go before the components are registered.
+        if (!held && retrieval_.AllStarted() && retrieval_.Running() == 0) {
+            network_.EndDownloads();
+        }
     }
 }
 

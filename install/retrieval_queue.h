@@ -21,6 +21,7 @@ public:
     std::optional<std::size_t> NextToFinish();
 
     bool HasEnded(std::size_t file) const { return file < ended_.size() && ended_[file]; }
+    bool AllStarted() const { return started_ == ended_.size(); }
     std::size_t Running() const { return running_; }
     std::size_t Finished() const { return finished_; } // handed back by NextToFinish
     bool Done() const { return finished_ == ended_.size(); }

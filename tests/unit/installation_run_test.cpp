@@ -102,6 +102,7 @@ TEST_F(RunTest, ExactSequenceOfOneFilePerList) {
         L"yield",
         L"inside? C:\\W\\S32\\s.dll",
         L"download https://srv/zunor/SUPORT/s.dll -> C:\\W\\S32\\s.dll",
+        L"transfers over",
         L"register C:\\W\\S32\\s.dll",
         L"progress 1",
         L"setting C:\\I\\zunor2021\\config.ini [Zunor] PROGRAM_BAZE_FASCIKLA=C:\\I\\zunor2021",

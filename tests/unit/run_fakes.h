@@ -177,6 +177,12 @@ public:
         running.push_back({ticket, url, dest, options});
         mostRunning = std::max(mostRunning, running.size());
     }
+    void EndDownloads() override {
+        r_.Add(L"transfers over");
+        if (!running.empty()) {
+            ADD_FAILURE() << "transfers over while some still run";
+        }
+    }
     // Reports the progress of the one that ends, then its result.
     FinishedDownload NextDownload() override {
         if (running.empty()) {
