@@ -32,8 +32,9 @@ struct RunResult {
 };
 
 // One installation run over the given window; untrapped failures are reported and become exit code 3.
-RunResult RunInstallation(RunWindow& window, RunLog& log, const std::wstring& server, const std::wstring& systemDir) {
-    WinNetwork network(window);
+RunResult RunInstallation(RunWindow& window, RunLog& log, const std::wstring& server, const std::wstring& systemDir,
+                          std::size_t connections) {
+    WinNetwork network(window, connections);
     WinFiles files;
     WinSystem system(systemDir);
     WinRegistration registration;
@@ -68,7 +69,7 @@ std::wstring Summary(const RunResult& result) {
 int Unattended(const CommandLine& options, const std::wstring& server, RunLog& log, ConsoleOutput& console) {
     std::wstring location = options.location.value_or(texts::kDefaultLocation);
     SilentWindow window(location, !options.noDesktop, !options.noGroup, console);
-    RunResult result = RunInstallation(window, log, server, QuerySystemDirectory());
+    RunResult result = RunInstallation(window, log, server, QuerySystemDirectory(), options.connections);
     if (!result.ended && !result.refused && options.launch) {
         unsigned long error = 0;
         std::wstring product;
@@ -171,7 +172,7 @@ int RunApplication(HINSTANCE instance, int showCommand) {
     if (options.noDesktop) window.SetInitialChoice(frmMain::Choice::DesktopShortcut, false);
     if (options.noGroup) window.SetInitialChoice(frmMain::Choice::ProgramGroup, false);
     window.SetNextHandler([&] {
-        RunResult result = RunInstallation(window, log, server, window.SystemDir());
+        RunResult result = RunInstallation(window, log, server, window.SystemDir(), options.connections);
         if (!result.started) return;  // no location, or a refused one: nothing happened, the code stays
         window.SetExitCode(result.exitCode);
         log.Write(L"summary", Summary(result));

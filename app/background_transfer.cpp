@@ -3,8 +3,8 @@
 #include <windows.h>
 
 #include <atomic>
-#include <memory>
-#include <mutex>
+#include <deque>
+#include <limits>
 
 #include "download/timeouts.h"
 #include "system/unique_handles.h"
@@ -19,110 +19,310 @@ constexpr DWORD kPumpEveryMs = 50;
 // the window side keeps its own deadline: the connect and receive limits, and a little slack.
 constexpr ULONGLONG kAnswerSlackMs = 2000;
 constexpr DWORD kInternetTimeout = 12002; // ERROR_INTERNET_TIMEOUT
+constexpr std::size_t kNoTicket = std::numeric_limits<std::size_t>::max();
 
-// What the two threads share. Held by both, so it outlives whichever ends first.
-struct Shared {
-    Transfer transfer;
-    TransferOptions workerOptions;
+TransferResult Failed(TransferError error, unsigned long systemError = 0) {
     TransferResult result;
-
-    std::mutex lock;
-    std::uint64_t received = 0;
-    std::uint64_t total = 0;
-    bool progressed = false;
-    bool answered = false; // the body has begun: from here the transfer's own limits apply
-    std::atomic<bool> cancel{false};
-};
-
-DWORD WINAPI Work(void* parameter) {
-    // The thread's own reference: freed when the transfer is done, whoever waits.
-    std::shared_ptr<Shared> shared(*static_cast<std::shared_ptr<Shared>*>(parameter));
-    delete static_cast<std::shared_ptr<Shared>*>(parameter);
-    try {
-        shared->result = shared->transfer(shared->workerOptions);
-    } catch (...) {
-        shared->result = TransferResult{};
-        shared->result.error = TransferError::WriteFailed;
-    }
-    return 0;
-}
-
-// The newest figures, on the calling thread.
-void Report(Shared& shared, const TransferOptions& options) {
-    std::uint64_t received = 0;
-    std::uint64_t total = 0;
-    {
-        std::lock_guard guard(shared.lock);
-        if (!shared.progressed)
-            return;
-        shared.progressed = false;
-        received = shared.received;
-        total = shared.total;
-    }
-    if (options.progress)
-        options.progress(received, total);
+    result.error = error;
+    result.systemError = systemError;
+    result.attempts = 1;
+    return result;
 }
 
 } // namespace
 
-TransferResult RunInBackground(const Transfer& transfer, const TransferOptions& options,
-                               const std::function<void()>& pump) {
+// One transfer, held by the caller and by the worker that runs it, so it outlives whichever ends first.
+struct BackgroundTransfers::Job {
+    std::size_t ticket = 0;
+    Transfer transfer;
+    TransferOptions callerOptions; // called on the calling thread only
+    TransferOptions workerOptions;
+    TransferResult result;
+    // Figures from the worker: the newest progress, and whether the body has begun (from there on
+    // the transfer's own limits apply).
+    std::atomic<std::uint64_t> received{0};
+    std::atomic<std::uint64_t> total{0};
+    std::atomic<bool> progressed{false};
+    std::atomic<bool> answered{false};
+    std::atomic<bool> cancel{false};
+    // Under Shared::lock.
+    ULONGLONG startedAt = 0; // when a worker took it; 0 while it waits
+    DWORD worker = 0;        // the thread that took it
+    bool ended = false;
+    bool abandoned = false; // given up by the caller: its worker ends when it returns
+};
+
+// What the caller and the workers share. Held by every worker, so it outlives the caller's object.
+struct BackgroundTransfers::Shared {
+    SRWLOCK lock = SRWLOCK_INIT;
+    CONDITION_VARIABLE work = CONDITION_VARIABLE_INIT;
+    std::deque<std::shared_ptr<Job>> waiting;
+    std::size_t limit = 1;
+    std::size_t workers = 0; // alive and not left behind with an abandoned transfer
+    std::size_t idle = 0;
+    bool closing = false;
+    struct Thread {
+        UniqueHandle handle;
+        DWORD id = 0;
+        bool leftBehind = false; // holds an abandoned transfer: not waited for
+    };
+    std::vector<Thread> threads;
+    UniqueHandle ended{CreateEventW(nullptr, FALSE, FALSE, nullptr)}; // a transfer has ended
+};
+
+namespace {
+
+using Job = BackgroundTransfers::Job;
+using Shared = BackgroundTransfers::Shared;
+
+class Locked {
+public:
+    explicit Locked(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
+    ~Locked() { ReleaseSRWLockExclusive(&lock_); }
+    Locked(const Locked&) = delete;
+    Locked& operator=(const Locked&) = delete;
+
+private:
+    SRWLOCK& lock_;
+};
+
+void RunJob(Job& job) {
     try {
-        auto shared = std::make_shared<Shared>();
-        shared->transfer = transfer;
-        shared->workerOptions.expectedSha256 = options.expectedSha256;
-        Shared* raw = shared.get();
-        shared->workerOptions.progress = [raw](std::uint64_t received, std::uint64_t total) {
-            std::lock_guard guard(raw->lock);
+        job.result = job.transfer(job.workerOptions);
+    } catch (...) {
+        job.result = Failed(TransferError::WriteFailed);
+    }
+}
+
+DWORD WINAPI Work(void* parameter) {
+    // The thread's own reference: the shared state lives while any worker does.
+    std::shared_ptr<Shared> shared(*static_cast<std::shared_ptr<Shared>*>(parameter));
+    delete static_cast<std::shared_ptr<Shared>*>(parameter);
+    for (;;) {
+        std::shared_ptr<Job> job;
+        {
+            Locked guard(shared->lock);
+            ++shared->idle;
+            while (shared->waiting.empty() && !shared->closing)
+                SleepConditionVariableSRW(&shared->work, &shared->lock, INFINITE, 0);
+            --shared->idle;
+            if (shared->waiting.empty()) {
+                --shared->workers;
+                return 0;
+            }
+            job = shared->waiting.front();
+            shared->waiting.pop_front();
+            job->startedAt = GetTickCount64();
+            job->worker = GetCurrentThreadId();
+        }
+        RunJob(*job);
+        bool leftBehind = false;
+        {
+            Locked guard(shared->lock);
+            job->ended = true;
+            leftBehind = job->abandoned;
+        }
+        SetEvent(shared->ended.get());
+        if (leftBehind)
+            return 0; // another worker has taken this one's place
+    }
+}
+
+// A new worker; false when the system has no thread to give.
+bool AddWorker(const std::shared_ptr<Shared>& shared) {
+    auto* handed = new std::shared_ptr<Shared>(shared);
+    DWORD id = 0;
+    UniqueHandle thread(CreateThread(nullptr, 0, Work, handed, 0, &id));
+    if (!thread) {
+        delete handed;
+        return false;
+    }
+    Locked guard(shared->lock);
+    shared->threads.push_back({std::move(thread), id, false});
+    return true;
+}
+
+} // namespace
+
+BackgroundTransfers::BackgroundTransfers(std::size_t workers, std::function<void()> pump)
+    : shared_(std::make_shared<Shared>()), pump_(std::move(pump)) {
+    shared_->limit = workers == 0 ? 1 : workers;
+}
+
+// Transfers still running are told to stop, and the workers waited for (see EndWorkers).
+BackgroundTransfers::~BackgroundTransfers() {
+    for (const auto& job : running_)
+        job->cancel = true;
+    EndWorkers();
+}
+
+// The workers are waited for (a moment: they are idle, or stop at their next piece), so that none is
+// still ending when the process ends: Wine takes a thread that talks to it then for a crash. One left
+// behind with a server that never answered is not waited for.
+void BackgroundTransfers::EndWorkers() {
+    std::vector<HANDLE> threads;
+    {
+        Locked guard(shared_->lock);
+        shared_->closing = true;
+        WakeAllConditionVariable(&shared_->work);
+        for (const auto& thread : shared_->threads) {
+            if (!thread.leftBehind)
+                threads.push_back(thread.handle.get());
+        }
+    }
+    constexpr DWORD kEndWaitMs = 2000;
+    const ULONGLONG deadline = GetTickCount64() + kEndWaitMs;
+    for (HANDLE thread : threads) {
+        const ULONGLONG now = GetTickCount64();
+        WaitForSingleObject(thread, now >= deadline ? 0 : static_cast<DWORD>(deadline - now));
+    }
+    Locked guard(shared_->lock);
+    shared_->closing = false;
+    std::erase_if(shared_->threads, [](const Shared::Thread& thread) {
+        return !thread.leftBehind && WaitForSingleObject(thread.handle.get(), 0) == WAIT_OBJECT_0;
+    });
+}
+
+void BackgroundTransfers::Start(std::size_t ticket, Transfer transfer, const TransferOptions& options) {
+    std::shared_ptr<Job> job;
+    try {
+        job = std::make_shared<Job>();
+        job->ticket = ticket;
+        job->transfer = std::move(transfer);
+        job->callerOptions = options;
+        job->workerOptions.expectedSha256 = options.expectedSha256;
+        Job* raw = job.get();
+        job->workerOptions.progress = [raw](std::uint64_t received, std::uint64_t total) {
             raw->received = received;
             raw->total = total;
             raw->progressed = true;
             raw->answered = true;
         };
-        shared->workerOptions.cancelled = [raw] { return raw->cancel.load(); };
-
-        auto* handed = new std::shared_ptr<Shared>(shared);
-        UniqueHandle thread(CreateThread(nullptr, 0, Work, handed, 0, nullptr));
-        if (!thread) {
-            // No thread to be had: the transfer still happens, only the window waits for it.
-            delete handed;
-            return transfer(options);
-        }
-        const modSetup::Timeouts limits = modSetup::CurrentTimeouts();
-        const ULONGLONG answerDeadline = GetTickCount64() + limits.connectMs + limits.receiveMs + kAnswerSlackMs;
-        for (;;) {
-            const HANDLE handles[] = {thread.get()};
-            const DWORD woke = MsgWaitForMultipleObjects(1, handles, FALSE, kPumpEveryMs, QS_ALLINPUT);
-            if (woke == WAIT_OBJECT_0 || woke == WAIT_FAILED)
-                break;
-            pump();
-            Report(*shared, options);
-            if (options.cancelled && options.cancelled())
-                shared->cancel = true;
-            bool answered = false;
-            {
-                std::lock_guard guard(shared->lock);
-                answered = shared->answered;
-            }
-            if (!answered && GetTickCount64() > answerDeadline) {
-                // Left behind, the worker stops at its first chance and keeps nothing: it holds
-                // its own share of the state, and the cancellation stops it before any commit.
-                shared->cancel = true;
-                TransferResult timedOut;
-                timedOut.error = TransferError::Timeout;
-                timedOut.systemError = kInternetTimeout;
-                timedOut.attempts = 1;
-                return timedOut;
-            }
-        }
-        WaitForSingleObject(thread.get(), INFINITE);
-        Report(*shared, options);
-        return shared->result;
+        job->workerOptions.cancelled = [raw] { return raw->cancel.load(); };
+        running_.push_back(job);
     } catch (...) {
-        TransferResult failed;
-        failed.error = TransferError::WriteFailed;
-        return failed;
+        // Nothing started; Next still hands it back, as a transfer that could not be made.
+        failed_.push_back({ticket, Failed(TransferError::WriteFailed, ERROR_NOT_ENOUGH_MEMORY)});
+        return;
     }
+    bool needWorker = false;
+    {
+        Locked guard(shared_->lock);
+        shared_->waiting.push_back(job);
+        needWorker = shared_->idle == 0 && shared_->workers < shared_->limit;
+        if (needWorker)
+            ++shared_->workers;
+        else
+            WakeConditionVariable(&shared_->work);
+    }
+    if (!needWorker || AddWorker(shared_))
+        return;
+    bool alone = false;
+    {
+        Locked guard(shared_->lock);
+        --shared_->workers;
+        // The workers there are take it when one is free; without any, nobody would.
+        alone = shared_->workers == 0;
+        if (alone) {
+            shared_->waiting.pop_back();
+            job->startedAt = GetTickCount64();
+        }
+    }
+    if (alone) {
+        // No thread to be had: the transfer still happens, only the window waits for it.
+        RunJob(*job);
+        Locked guard(shared_->lock);
+        job->ended = true;
+    }
+}
+
+FinishedDownload BackgroundTransfers::Next() {
+    if (!failed_.empty()) {
+        const FinishedDownload done = failed_.front();
+        failed_.erase(failed_.begin());
+        return done;
+    }
+    for (;;) {
+        for (auto it = running_.begin(); it != running_.end(); ++it) {
+            std::shared_ptr<Job> job = *it;
+            bool ended = false;
+            {
+                Locked guard(shared_->lock);
+                ended = job->ended;
+            }
+            if (ended) {
+                Report(*job);
+                running_.erase(it);
+                return {job->ticket, job->result};
+            }
+            if (Overdue(*job)) {
+                running_.erase(it);
+                return {job->ticket, Failed(TransferError::Timeout, kInternetTimeout)};
+            }
+        }
+        if (running_.empty())
+            return {kNoTicket, Failed(TransferError::Cancelled)}; // nothing was started
+        const HANDLE handles[] = {shared_->ended.get()};
+        MsgWaitForMultipleObjects(1, handles, FALSE, kPumpEveryMs, QS_ALLINPUT);
+        try {
+            pump_();
+        } catch (...) {
+            // The window's trouble is not the transfers'.
+        }
+        for (const auto& job : running_) {
+            Report(*job);
+            if (job->callerOptions.cancelled && job->callerOptions.cancelled())
+                job->cancel = true;
+        }
+    }
+}
+
+TransferResult BackgroundTransfers::Run(Transfer transfer, const TransferOptions& options) {
+    // Transfers started before stay for Next.
+    std::vector<std::shared_ptr<Job>> running;
+    std::vector<FinishedDownload> failed;
+    running.swap(running_);
+    failed.swap(failed_);
+    Start(kNoTicket, std::move(transfer), options);
+    const FinishedDownload done = Next();
+    running_.swap(running);
+    failed_.swap(failed);
+    return done.result;
+}
+
+// The newest figures, on the calling thread.
+void BackgroundTransfers::Report(Job& job) {
+    if (!job.progressed.exchange(false))
+        return;
+    try {
+        if (job.callerOptions.progress)
+            job.callerOptions.progress(job.received, job.total);
+    } catch (...) {
+        // A display that fails does not end the transfer.
+    }
+}
+
+// A transfer whose server has not answered in time is given up: it stops at its first chance and
+// keeps nothing (it holds its own share of the state, and the cancellation stops it before any
+// commit), and a new worker takes the place of the one it holds.
+bool BackgroundTransfers::Overdue(Job& job) {
+    if (job.answered)
+        return false;
+    const modSetup::Timeouts limits = modSetup::CurrentTimeouts();
+    const ULONGLONG allowed = ULONGLONG{limits.connectMs} + limits.receiveMs + kAnswerSlackMs;
+    {
+        Locked guard(shared_->lock);
+        if (job.ended || job.startedAt == 0 || GetTickCount64() <= job.startedAt + allowed)
+            return false;
+        job.abandoned = true;
+        --shared_->workers;
+        for (auto& thread : shared_->threads) {
+            if (thread.id == job.worker)
+                thread.leftBehind = true;
+        }
+    }
+    job.cancel = true;
+    return true;
 }
 
 } // namespace zunor

@@ -166,6 +166,10 @@ CommandLineResult ParseCommandLine(std::wstring_view rest) {
             if (!IsHttpsOrigin(value))
                 return fail(texts::kBadServerPrefix + value + texts::kBadServerSuffix);
             options.server = value;
+        } else if (name == L"/CONNECTIONS") {
+            if (value.size() != 1 || value[0] < L'1' || static_cast<std::size_t>(value[0] - L'0') > kMaxConnections)
+                return fail(texts::kBadValue + token);
+            options.connections = static_cast<std::size_t>(value[0] - L'0');
         } else if (name == L"/LOG") {
             if (value.empty()) return fail(texts::kBadValue + token);
             options.logFile = value;

@@ -1,14 +1,18 @@
 #pragma once
 // The installer's switches, in the style of the common Windows installers:
-//   ZunorSetup.exe [/S] [/SERVER=<origin>] [/LOG=<file>] [/NODESKTOP] [/NOGROUP] [/LAUNCH] [/D=<location>]
+//   ZunorSetup.exe [/S] [/SERVER=<origin>] [/LOG=<file>] [/NODESKTOP] [/NOGROUP] [/LAUNCH] [/CONNECTIONS=<n>]
+//                  [/D=<location>]
 //   ZunorSetup.exe /LIST [/SERVER=<origin>] [/LOG=<file>] [/D=<location>]   (the plan, nothing installed)
 //   ZunorSetup.exe /UNINSTALL [/S] [/LOG=<file>] [/D=<location>]            (removes the product)
 // Case-insensitive. /D= comes last and takes the rest of the line, spaces included.
 #include <cstdint>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <utility>
 #include <string_view>
+
+#include "common/transfer_options.h"
 
 namespace zunor {
 
@@ -19,6 +23,7 @@ struct CommandLine {
     bool noDesktop = false;
     bool noGroup = false;
     bool launch = false;
+    std::size_t connections = kDefaultConnections; // /CONNECTIONS=: files fetched at once
     std::optional<std::wstring> server;    // a checked https origin
     std::optional<std::wstring> logFile;
     std::optional<std::wstring> location;  // /D=

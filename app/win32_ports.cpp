@@ -24,25 +24,42 @@
 
 namespace zunor {
 
+WinNetwork::WinNetwork(RunWindow& window, std::size_t connections)
+    : window_(window), connections_(connections == 0 ? 1 : connections),
+      transfers_(connections_, [this] { window_.ProcessPendingMessages(); }) {}
+
 void WinNetwork::PurgeUrlCache(const std::wstring& url) {
     modSetup::PurgeUrlCache(url, [this] { window_.ProcessPendingMessages(); });
 }
 
+void WinNetwork::PurgeUrlCaches(const std::vector<std::wstring>& urls) {
+    modSetup::PurgeUrlCaches(urls, [this] { window_.ProcessPendingMessages(); });
+}
+
 // Transfers run beside the window, which stays alive meanwhile.
-TransferResult WinNetwork::DownloadFile(const std::wstring& url, const std::wstring& destination,
-                                       const TransferOptions& options) {
-    return RunInBackground(
+void WinNetwork::StartDownload(std::size_t ticket, const std::wstring& url, const std::wstring& destination,
+                               const TransferOptions& options) {
+    transfers_.Start(
+        ticket,
         [url, destination](const TransferOptions& own) { return modSetup::DownloadFile(url, destination, own); },
-        options, [this] { window_.ProcessPendingMessages(); });
+        options);
+}
+
+FinishedDownload WinNetwork::NextDownload() {
+    return transfers_.Next();
+}
+
+void WinNetwork::EndDownloads() {
+    transfers_.EndWorkers();
 }
 
 TransferResult WinNetwork::DownloadListing(const std::wstring& url, const std::wstring& folder,
                                            const std::wstring& fileName) {
-    return RunInBackground(
+    return transfers_.Run(
         [url, folder, fileName](const TransferOptions& own) {
             return modSetup::DownloadListing(url, folder, fileName, own);
         },
-        TransferOptions{}, [this] { window_.ProcessPendingMessages(); });
+        TransferOptions{});
 }
 
 TransferResult WinNetwork::FetchText(const std::wstring& url, std::string& body) {

@@ -1,23 +1,34 @@
 #pragma once
 // The run's ports on the real Windows interfaces.
+#include <cstddef>
 #include <string>
+#include <vector>
 
+#include "app/background_transfer.h"
 #include "common/run_ports.h"
 
 namespace zunor {
 
+// Files go over up to `connections` connections at once, each on a worker thread; the window's
+// thread waits for them and lets the window work meanwhile.
 class WinNetwork final : public RunNetwork {
 public:
-    explicit WinNetwork(RunWindow& window) : window_(window) {}
+    explicit WinNetwork(RunWindow& window, std::size_t connections = 1);
     void PurgeUrlCache(const std::wstring& url) override;
-    TransferResult DownloadFile(const std::wstring& url, const std::wstring& destination,
-                                const TransferOptions& options) override;
+    void PurgeUrlCaches(const std::vector<std::wstring>& urls) override;
+    std::size_t Connections() override { return connections_; }
+    void StartDownload(std::size_t ticket, const std::wstring& url, const std::wstring& destination,
+                       const TransferOptions& options) override;
+    FinishedDownload NextDownload() override;
+    void EndDownloads() override;
     TransferResult DownloadListing(const std::wstring& url, const std::wstring& folder,
                                    const std::wstring& fileName) override;
     TransferResult FetchText(const std::wstring& url, std::string& body) override;
 
 private:
     RunWindow& window_;
+    std::size_t connections_;
+    BackgroundTransfers transfers_;
 };
 
 class WinFiles final : public RunFiles {

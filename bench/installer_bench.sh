@@ -3,17 +3,22 @@
 #
 # Generates a product (400 small files of 1-64 KiB, 20 of 5 MiB, one of 256 MiB, and the built
 # sample's SUPORT and TEMPLATE) in BUILD_DIR/bench-installer/htdocs, serves it with the local Apache on
-# PORT (default 19210), and on one Wine prefix of its own (BUILD_DIR/bench-installer/wineprefix, test CA
-# imported) measures:
-#   1. ZunorSetup.exe /S, the whole run;
-#   2. bench/wininet_floor.exe: the same URLs, in the same order, through one plain WinINet session;
+# PORT (default 19210) and, 40 ms further away, through tools/latency/latency_proxy.py (on a free port),
+# and on one Wine prefix of its own (BUILD_DIR/bench-installer/wineprefix, test CA imported) measures:
+#   1. ZunorSetup.exe /S with its default of 4 connections, and with /CONNECTIONS=1;
+#   2. bench/wininet_floor.exe: the same URLs, in the same order, through one plain WinINet session, on
+#      one connection and on four;
 #   3. curl over one connection, and wget -r -np of the three folders;
-# then prints the ratios, the installer's own cost per file, its peak working set (from its /LOG=)
-# against an idle Win32 process's, and the listing parser's speed (listing_speed of the native tree),
-# each against its target. BUILD_DIR defaults to the Win32 tree this host runs (tools/wine/host.sh:
-# win32, or the 64-bit twin win64 where no 32-bit x86 code runs). Needs that tree built (ZunorSetup,
-# wininet_floor, certimport) with its test PKI (the pki fixture, or tools/server/pki.sh BUILD_DIR/pki).
-# Not a ctest test.
+#   4. the installer pair of 1. again, with 40 ms added before every answer;
+# each BENCH_ROUNDS times (default 5), the measures taking turns, and prints the medians (and the
+# spread), the ratios (the median of each round's ratio), the installer's own cost per file, the
+# peak working sets (the installer's from its /LOG= memory line) against an idle Win32 process's, and
+# the listing parser's speed (listing_speed of the native tree), each against its target. With
+# BENCH_BEFORE=<an earlier ZunorSetup.exe> that one is measured in every round too, for a before/after
+# row. BUILD_DIR
+# defaults to the Win32 tree this host runs (tools/wine/host.sh: win32, or the 64-bit twin win64 where
+# no 32-bit x86 code runs). Needs that tree built (ZunorSetup, wininet_floor, certimport) with its test
+# PKI (the pki fixture, or tools/server/pki.sh BUILD_DIR/pki). Not a ctest test.
 set -euo pipefail
 source_dir="$(cd "$(dirname "$0")/.." && pwd)"
 if [ -z "${1:-}" ]; then
@@ -23,6 +28,9 @@ if [ -z "${1:-}" ]; then
 fi
 build="$(realpath "${1:-$source_dir/build/$ZUNOR_TREE}")"
 port="${2:-19210}"
+rounds="${BENCH_ROUNDS:-5}"
+before_setup="${BENCH_BEFORE:-}"
+latency_ms=40
 root="$build/bench-installer"
 docroot="$root/htdocs"
 product="$docroot/zunor"
@@ -62,7 +70,7 @@ fi
 files=$(find "$product" -type f ! -name .complete ! -name SHA256SUMS | wc -l)
 bytes=$(find "$product" -type f ! -name .complete ! -name SHA256SUMS -printf '%s\n' | awk '{s+=$1} END {print s}')
 
-# --- server and prefix ---------------------------------------------------------------------------------
+# --- servers and prefix --------------------------------------------------------------------------------
 export ZUNOR_BUILD="$build" ZUNOR_WINEPREFIX="$root/wineprefix"
 if [ ! -f "$root/wineprefix/.ready" ]; then
     echo "making the bench's Wine prefix"
@@ -73,102 +81,153 @@ fi
 . "$source_dir/tools/wine/env.sh"
 "$source_dir/tools/server/apache.sh" start "$build" "$port" "$docroot"
 out="$root/out"
+proxy_pid=""
 cleanup() {
+    [ -z "$proxy_pid" ] || kill "$proxy_pid" 2>/dev/null || true
     "$source_dir/tools/server/apache.sh" stop "$build" "$port" || true
     rm -rf "$out" "$WINEPREFIX/drive_c/bench"
 }
 trap cleanup EXIT
+rm -f "$root/proxy.port"
+python3 "$source_dir/tools/latency/latency_proxy.py" --target "$port" --latency-ms "$latency_ms" \
+    --port-file "$root/proxy.port" >"$root/proxy.log" 2>&1 &
+proxy_pid=$!
+for _ in $(seq 100); do [ -s "$root/proxy.port" ] && break; sleep 0.1; done
+[ -s "$root/proxy.port" ] || { echo "the latency proxy did not start:" >&2; cat "$root/proxy.log" >&2; exit 1; }
 base="https://localhost:$port"
+far="https://localhost:$(cat "$root/proxy.port")"
 now() { date +%s.%N; }
+since() { python3 -c "import sys; print(float(sys.argv[2]) - float(sys.argv[1]))" "$1" "$(now)"; }
+results="$root/results.txt"
+: >"$results"
+record() { echo "$*" >>"$results"; }
 
-# --- 1. the installer --------------------------------------------------------------------------------
-rm -rf "$WINEPREFIX/drive_c/bench" "$out"
-mkdir -p "$out"
-log="$root/setup.log"
-rm -f "$log"
-wine "$floor" --idle >"$root/idle.txt"  # also starts the wineserver, which every run below then shares
-t0=$(now)
-wine "$setup" /S "/SERVER=$base" "/LOG=$(winepath -w "$log")" /NODESKTOP /NOGROUP '/D=C:\bench\' >"$root/setup.out" 2>&1 ||
-    { echo "the installer failed:" >&2; cat "$root/setup.out" >&2; exit 1; }
-t1=$(now)
-installer=$(python3 -c "print($t1 - $t0)")
-installed=$(find "$WINEPREFIX/drive_c/bench/zunor2021" -type f | wc -l)
-rm -rf "$WINEPREFIX/drive_c/bench"
+# One installer run: its seconds and its peak working set (KiB) go into the results as name. EXE names
+# another installer than the tree's.
+installer() { # name server [switch]
+    local name="$1" server="$2" log="$root/$1.log"
+    shift 2
+    rm -rf "$WINEPREFIX/drive_c/bench" "$log"
+    local t0
+    t0=$(now)
+    wine "${EXE:-$setup}" /S "/SERVER=$server" "/LOG=$(winepath -w "$log")" /NODESKTOP /NOGROUP "$@" '/D=C:\bench\' \
+        >"$root/$name.out" 2>&1 || { echo "the installer failed ($name):" >&2; cat "$root/$name.out" >&2; exit 1; }
+    record "$name $(since "$t0")"
+    record "$name.peak $(tr -d '\r' <"$log" | sed -n 's/.* memory peak working set \([0-9]*\) KiB$/\1/p' | tail -1)"
+    installed=$(find "$WINEPREFIX/drive_c/bench/zunor2021" -type f | wc -l)
+    rm -rf "$WINEPREFIX/drive_c/bench"
+}
 
-# --- 2. the WinINet floor: the URLs the installer requested, in its order -----------------------------------
-grep -oE ' (listing|checksums|file) https://[^ ]+' "$log" | awk '{print $2}' >"$root/urls.txt"
+# The floor on n connections: its seconds and its peak working set (MiB).
+wininet_floor() { # name connections
+    mkdir -p "$out/floor"
+    local t0
+    t0=$(now)
+    wine "$floor" "$(winepath -w "$root/urls.txt")" "$(winepath -w "$out/floor")" "$2" >"$root/$1.txt"
+    record "$1 $(since "$t0")"
+    record "$1.peak $(tr -d '\r' <"$root/$1.txt" | sed -n 's/.*peak working set \([0-9.]*\) MiB$/\1/p')"
+    rm -rf "$out/floor"
+}
+
+wine "$floor" --idle >"$root/idle.txt" # also starts the wineserver, which every run below then shares
+# The URLs the installer requests, in its order, for the floors and curl.
+installer probe "$base" /CONNECTIONS=1
+grep -oE ' (listing|checksums|file) https://[^ ]+' "$root/probe.log" | awk '{print $2}' >"$root/urls.txt"
 urls=$(wc -l <"$root/urls.txt")
-mkdir -p "$out/floor"
-t0=$(now)
-wine "$floor" "$(winepath -w "$root/urls.txt")" "$(winepath -w "$out/floor")" >"$root/floor.txt"
-t1=$(now)
-floor_s=$(python3 -c "print($t1 - $t0)")
-rm -rf "$out/floor"
-
-# --- 3. curl over one connection, wget -r -np ----------------------------------------------------------------
-mkdir -p "$out/curl"
 awk -v d="$out/curl" '{printf "url = \"%s\"\noutput = \"%s/%d\"\n", $0, d, NR}' "$root/urls.txt" >"$root/curl.cfg"
-t0=$(now)
-curl -s -L --cacert "$build/pki/ca.crt" -K "$root/curl.cfg"
-t1=$(now)
-curl_s=$(python3 -c "print($t1 - $t0)")
-rm -rf "$out/curl"
-t0=$(now)
-wget -q -r -np -nH -P "$out/wget" --ca-certificate="$build/pki/ca.crt" --reject-regex '\?C=' "$base/zunor/"
-t1=$(now)
-wget_s=$(python3 -c "print($t1 - $t0)")
-rm -rf "$out/wget"
+: >"$results"
 
-# --- 4. figures ----------------------------------------------------------------------------------------------
-peak_kib=$(tr -d '\r' <"$log" | sed -n 's/.* memory peak working set \([0-9]*\) KiB$/\1/p' | tail -1)
+for round in $(seq "$rounds"); do
+    echo "round $round of $rounds"
+    installer default "$base"
+    installer one "$base" /CONNECTIONS=1
+    [ -z "$before_setup" ] || EXE="$before_setup" installer before "$base"
+    wininet_floor floor1 1
+    wininet_floor floor4 4
+    mkdir -p "$out/curl"
+    t0=$(now)
+    curl -s -L --cacert "$build/pki/ca.crt" -K "$root/curl.cfg"
+    record "curl $(since "$t0")"
+    rm -rf "$out/curl"
+    t0=$(now)
+    wget -q -r -np -nH -P "$out/wget" --ca-certificate="$build/pki/ca.crt" --reject-regex '\?C=' "$base/zunor/"
+    record "wget $(since "$t0")"
+    rm -rf "$out/wget"
+    installer default_far "$far"
+    installer one_far "$far" /CONNECTIONS=1
+done
+
+# --- figures ----------------------------------------------------------------------------------------------
 idle_mib=$(tr -d '\r' <"$root/idle.txt" | sed -n 's/^idle peak working set \([0-9.]*\) MiB.*/\1/p')
-floor_peak=$(tr -d '\r' <"$root/floor.txt" | sed -n 's/.*peak working set \([0-9.]*\) MiB$/\1/p')
 listing=$("$native/bench/listing_speed" | sed -n 's/^index page *\([0-9]*\) MB\/s.*/\1/p')
 
-python3 - "$installer" "$floor_s" "$curl_s" "$wget_s" "$files" "$installed" "$urls" "$bytes" "$peak_kib" "$idle_mib" \
-    "$floor_peak" "$listing" <<'PY'
-import sys
-inst, floor, curl, wget = map(float, sys.argv[1:5])
-files, installed, urls, size = map(int, sys.argv[5:9])
-peak = int(sys.argv[9]) / 1024.0
-idle, floor_peak, listing = float(sys.argv[10]), float(sys.argv[11]), float(sys.argv[12])
-own_ms = (inst - floor) * 1000.0 / files
-rows = []
+python3 - "$results" "$files" "$installed" "$urls" "$bytes" "$idle_mib" "$listing" "$latency_ms" <<'PY'
+import statistics, sys
+runs = {}
+for line in open(sys.argv[1]):
+    name, value = line.split()
+    runs.setdefault(name, []).append(float(value))
+files, installed, urls, size = map(int, sys.argv[2:6])
+idle, listing, latency = float(sys.argv[6]), float(sys.argv[7]), int(sys.argv[8])
+med = {name: statistics.median(values) for name, values in runs.items()}
+rounds = len(runs["default"])
+
+
+def ratio(a, b):
+    """The median of the rounds' own ratios: a round's runs shared the machine's load."""
+    return statistics.median(x / y for x, y in zip(runs[a], runs[b]))
 
 
 def verdict(ok, miss):
     return "met" if ok else "MISSED: " + miss
 
 
-print(f"product: {files} files, {size / 2**20:.0f} MiB ({installed} installed, {urls} requests)")
-print(f"{'measure':44} {'value':>12}  target")
-print(f"{'(1) installer /S, whole run':44} {inst:10.2f} s")
-print(f"{'(2) WinINet floor, same URLs, one session':44} {floor:10.2f} s")
-print(f"{'(3) curl, same URLs, one connection':44} {curl:10.2f} s")
-print(f"{'(3) wget -r -np of the three folders':44} {wget:10.2f} s")
-r = inst / floor
-print(f"{'(1)/(2)':44} {r:11.2f}x  <= 1.15x: " +
-      verdict(r <= 1.15, f"by {(r - 1.15) * 100 / 1.15:.0f}% ({inst - floor:.2f} s over the floor)"))
-print(f"{'(1)/(3) curl':44} {inst / curl:11.2f}x  (Wine's TLS and WinINet against the host's)")
-print(f"{'(1)/(3) wget':44} {inst / wget:11.2f}x")
-print(f"{'installer own cost per file ((1)-(2))/files':44} {own_ms:9.2f} ms  < 2 ms: " +
-      verdict(own_ms < 2, f"by {own_ms - 2:.2f} ms a file"))
-print(f"{'installer peak working set':44} {peak:8.1f} MiB")
-print(f"{'idle Win32 process peak working set':44} {idle:8.1f} MiB")
-print(f"{'WinINet floor peak working set':44} {floor_peak:8.1f} MiB")
-print(f"{'installer above idle':44} {peak - idle:8.2f} MiB  <= 16 MiB: " +
-      verdict(peak - idle <= 16, f"by {peak - idle - 16:.2f} MiB"))
-print(f"{'listing parser, 10 MB page (native)':44} {listing:7.0f} MB/s  >= 100 MB/s: " +
+def row(label, name, unit="s"):
+    values = runs[name]
+    spread = f"({min(values):.2f}-{max(values):.2f})" if len(values) > 1 else ""
+    print(f"{label:50} {med[name]:8.2f} {unit:3} {spread}")
+
+
+print(f"product: {files} files, {size / 2**20:.0f} MiB ({installed} installed, {urls} requests); "
+      f"median of {rounds} rounds (lowest-highest)")
+print(f"{'measure':50} {'value':>12}  target")
+row("(1) installer /S, 4 connections (the default)", "default")
+row("(2) installer /S /CONNECTIONS=1", "one")
+if "before" in runs:
+    row("(0) installer as built before (BENCH_BEFORE)", "before")
+row("(3) WinINet floor, same URLs, one connection", "floor1")
+row("(4) WinINet floor, same URLs, 4 connections", "floor4")
+row("(5) curl, same URLs, one connection", "curl")
+row("(6) wget -r -np of the three folders", "wget")
+row(f"(7) installer, 4 connections, {latency} ms per request", "default_far")
+row(f"(8) installer /CONNECTIONS=1, {latency} ms per request", "one_far")
+r = ratio("default", "floor1")
+print(f"{'(1)/(3)':50} {r:8.2f} x   <= 0.90: " + verdict(r <= 0.90, f"by {(r - 0.90) * 100 / 0.90:.0f}%"))
+r = ratio("default", "floor4")
+print(f"{'(1)/(4)':50} {r:8.2f} x   <= 1.15: " + verdict(r <= 1.15, f"by {(r - 1.15) * 100 / 1.15:.0f}%"))
+r = ratio("one", "floor1")
+print(f"{'(2)/(3)':50} {r:8.2f} x   <= 1.15: " + verdict(r <= 1.15, f"by {(r - 1.15) * 100 / 1.15:.0f}%"))
+own = statistics.median((x - y) * 1000.0 / files for x, y in zip(runs["one"], runs["floor1"]))
+print(f"{'installer own cost per file ((2)-(3))/files':50} {own:8.2f} ms  <= 2 ms: " +
+      verdict(own <= 2, f"by {own - 2:.2f} ms a file"))
+if "before" in runs:
+    r = ratio("before", "floor1")
+    own_before = statistics.median((x - y) * 1000.0 / files for x, y in zip(runs["before"], runs["floor1"]))
+    print(f"{'(0)/(3), before':50} {r:8.2f} x   own cost per file {own_before:.2f} ms")
+r = ratio("default_far", "one_far")
+print(f"{'(7)/(8)':50} {r:8.2f} x   <= 0.40: " + verdict(r <= 0.40, f"by {(r - 0.40) * 100 / 0.40:.0f}%"))
+print(f"{'(1)/(5) curl':50} {ratio('default', 'curl'):8.2f} x   (Wine's TLS and WinINet against the host's)")
+peak = {name: med[name + ".peak"] / 1024.0 for name in ("default", "one", "default_far")}
+print(f"{'peak working set, installer, 4 connections':50} {peak['default']:8.1f} MiB")
+print(f"{'peak working set, installer, one connection':50} {peak['one']:8.1f} MiB")
+if "before" in runs:
+    print(f"{'peak working set, installer as built before':50} {med['before.peak'] / 1024.0:8.1f} MiB")
+print(f"{'peak working set, WinINet floor, one connection':50} {med['floor1.peak']:8.1f} MiB")
+print(f"{'peak working set, WinINet floor, 4 connections':50} {med['floor4.peak']:8.1f} MiB")
+print(f"{'peak working set, idle Win32 process':50} {idle:8.1f} MiB")
+above = peak["default"] - idle
+print(f"{'installer, 4 connections, above idle':50} {above:8.2f} MiB <= 12 MiB: " +
+      verdict(above <= 12, f"by {above - 12:.2f} MiB"))
+print(f"{'listing parser, 10 MB page (native)':50} {listing:8.0f} MB/s >= 100 MB/s: " +
       verdict(listing >= 100, f"by {100 - listing:.0f} MB/s"))
-if r > 1.15 or own_ms >= 2:
-    print("why the installer is above its floor: per file it purges the URL cache and lets the window run,")
-    print("  streams into a temporary file that is flushed and moved over the destination (about 0.6 ms")
-    print("  more than a plain write under Wine), hashes the body against SHA256SUMS, and reads only the")
-    print("  bytes that have arrived (InternetQueryDataAvailable, the guard against a dripping server: Wine's")
-    print("  InternetReadFile otherwise waits for a full 64 KiB), which costs about a fifth on a large file.")
-if peak - idle > 16:
-    print(f"why the working set is above the idle process's: WinINet with Wine's TLS alone adds "
-          f"{floor_peak - idle:.1f} MiB (the floor);")
-    print("  the rest are the shell, COM and the self-registered components loaded into the process. It stays")
-    print("  flat with the file size: bodies pass through one 64 KiB buffer (bench/download_bench.sh).")
 PY

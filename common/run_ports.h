@@ -2,6 +2,7 @@
 // What the installation run needs from the window and the platform, one small interface per concern.
 // The installer passes the real Win32 implementations; the unit tests pass fakes that record calls.
 #include <cstdint>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,14 +33,31 @@ public:
     virtual void ProcessPendingMessages() = 0;                     // one yield to the window
 };
 
+// A file transfer that has ended: the ticket it was started with, and how it went.
+struct FinishedDownload {
+    std::size_t ticket = 0;
+    TransferResult result;
+};
+
 // The download server.
 class RunNetwork {
 public:
     virtual ~RunNetwork() = default;
     // Lets the window process its messages before every deletion attempt.
     virtual void PurgeUrlCache(const std::wstring& url) = 0;
-    virtual TransferResult DownloadFile(const std::wstring& url, const std::wstring& destination,
-                                        const TransferOptions& options) = 0;
+    // The same for many addresses in one pass over the cache; the window works once before it.
+    virtual void PurgeUrlCaches(const std::vector<std::wstring>& urls) = 0;
+    // Files go over up to Connections() connections at once (/CONNECTIONS=). StartDownload hands one
+    // DownloadFile to a free connection and returns at once; the caller starts no more than
+    // Connections() before NextDownload has handed one back. NextDownload waits, letting the window
+    // work, until any of them has ended. The callbacks of options are called on the caller's thread,
+    // from within NextDownload.
+    virtual std::size_t Connections() = 0;
+    virtual void StartDownload(std::size_t ticket, const std::wstring& url, const std::wstring& destination,
+                               const TransferOptions& options) = 0;
+    virtual FinishedDownload NextDownload() = 0;
+    // The run starts no more downloads: what they held (a thread each) may go.
+    virtual void EndDownloads() = 0;
     virtual TransferResult DownloadListing(const std::wstring& url, const std::wstring& folder,
                                            const std::wstring& fileName) = 0;
     // Fetches a small text (a listing page, SHA256SUMS) into memory, retried like a listing; nothing of

@@ -1,6 +1,7 @@
 #pragma once
 // What a caller may ask of one file transfer beyond fetching it.
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -8,6 +9,10 @@
 namespace zunor {
 
 using Sha256Digest = std::array<std::uint8_t, 32>;
+
+// Files fetched at once: /CONNECTIONS= takes 1 to kMaxConnections, and without it kDefaultConnections.
+inline constexpr std::size_t kDefaultConnections = 4;
+inline constexpr std::size_t kMaxConnections = 8;
 
 struct TransferOptions {
     // When set, the body must hash to this; otherwise the old copy stays (ChecksumMismatch).

@@ -116,7 +116,36 @@ void ReceiveBody(HINTERNET request, PartFile& part, ResumePoint& resume, LengthR
     if (options.progress)
         options.progress(start, whole);
 
-    auto buffer = std::make_unique<char[]>(kChunkBytes);
+    const auto own = std::make_unique<char[]>(kChunkBytes);
+    char* const buffer = own.get();
+    // The pieces gather in the buffer, which goes to disk and into the hash when it is full: a read
+    // of what has arrived brings a few KiB under Wine, and a write and a hash step for each piece
+    // would cost more than the reads.
+    DWORD held = 0;
+    const auto store = [&] {
+        if (held == 0)
+            return true;
+        if (!part.Write(buffer, held, &error)) {
+            result.error = TransferError::WriteFailed;
+            result.systemError = error;
+            return false;
+        }
+        if (hash)
+            hash->Add(buffer, held);
+        held = 0;
+        if (options.progress)
+            options.progress(part.Size(), whole);
+        return true;
+    };
+    // The body broke off: what arrived is kept for a resumption.
+    const auto broke = [&](TransferError why, DWORD systemError) {
+        if (!store())
+            return;
+        result.error = why;
+        result.systemError = systemError;
+        resume.bodyBroke = true;
+        resume.offset = part.Size();
+    };
     const Timeouts limits = CurrentTimeouts();
     const unsigned long receiveLimit = limits.receiveMs;
     PaceRule pace(GetTickCount64(), limits.slowWindowMs, limits.slowMinBytes);
@@ -127,37 +156,28 @@ void ReceiveBody(HINTERNET request, PartFile& part, ResumePoint& resume, LengthR
         }
         DWORD read = 0;
         const ULONGLONG began = GetTickCount64();
-        if (!ReadArrived(request, buffer.get(), kChunkBytes, &read)) {
+        if (!ReadArrived(request, buffer + held, kChunkBytes - held, &read)) {
             error = GetLastError();
             if (CancelRequested(options)) {
                 result.error = TransferError::Cancelled;
                 return;
             }
-            result.error = ClassifyFailedCall(error, GetTickCount64() - began, receiveLimit);
-            result.systemError = error;
-            resume.bodyBroke = true;
-            resume.offset = part.Size();
+            broke(ClassifyFailedCall(error, GetTickCount64() - began, receiveLimit), error);
             return;
         }
         if (read == 0)
             break;
-        if (!pace.Keep(read, GetTickCount64())) {
-            result.error = TransferError::Timeout;
-            resume.bodyBroke = true;
-            resume.offset = part.Size();
-            return;
-        }
         result.bytes += read;
-        if (!part.Write(buffer.get(), read, &error)) {
-            result.error = TransferError::WriteFailed;
-            result.systemError = error;
+        held += read;
+        if (!pace.Keep(read, GetTickCount64())) {
+            broke(TransferError::Timeout, 0);
             return;
         }
-        if (hash)
-            hash->Add(buffer.get(), read);
-        if (options.progress)
-            options.progress(part.Size(), whole);
+        if (held == kChunkBytes && !store())
+            return;
     }
+    if (!store())
+        return;
     // The stack reports a connection closed early as a normal end of data: count the bytes.
     if (!BodyComplete(declared, result.bytes, rule)) {
         result.error = TransferError::ConnectionLost;

@@ -2,6 +2,7 @@
 
 #include <mutex>
 
+#include "common/transfer_options.h"
 #include "download/test_timeouts.h"
 #include "system/unique_handles.h"
 
@@ -61,6 +62,10 @@ HINTERNET Session(DWORD* error) {
     auto& state = State();
     std::lock_guard guard(state.lock);
     if (!state.handle) {
+        // Windows keeps two connections to a server unless told otherwise; the files go over more.
+        ULONG connections = static_cast<ULONG>(zunor::kMaxConnections);
+        InternetSetOptionW(nullptr, INTERNET_OPTION_MAX_CONNS_PER_SERVER, &connections, sizeof connections);
+        InternetSetOptionW(nullptr, INTERNET_OPTION_MAX_CONNS_PER_1_0_SERVER, &connections, sizeof connections);
         // PRECONFIG: an office behind a proxy reaches the server the way its browser does.
         state.handle.reset(InternetOpenW(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
         if (!state.handle) {

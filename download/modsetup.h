@@ -3,6 +3,7 @@
 // the file test, and the URL-cache purge made before every request. None of these ever throws.
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "common/transfer_options.h"
 #include "common/transfer_result.h"
@@ -42,5 +43,10 @@ bool FileExists(const std::wstring& path);
 // Lets the window process its messages, then deletes url's cache entry; repeats while a deletion
 // succeeds. Returns the number of passes (each pass = one message step and one deletion attempt).
 int PurgeUrlCache(const std::wstring& url, const std::function<void()>& processMessages);
+
+// The same for many addresses, paid once: lets the window process its messages, then walks the URL
+// cache once and deletes every entry of any of urls (the case of the letters aside). Returns the
+// number of entries deleted.
+int PurgeUrlCaches(const std::vector<std::wstring>& urls, const std::function<void()>& processMessages);
 
 } // namespace modSetup

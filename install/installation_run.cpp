@@ -29,6 +29,7 @@ constexpr wchar_t kLogLayer[] = L"layer";
 constexpr wchar_t kLogShortcut[] = L"shortcut";
 constexpr wchar_t kLogReport[] = L"report";
 constexpr wchar_t kLogProgress[] = L"progress";
+constexpr wchar_t kLogConnections[] = L"connections";
 constexpr wchar_t kLogRecord[] = L"record";
 constexpr wchar_t kLogRunning[] = L"running";
 constexpr wchar_t kLogLeftover[] = L"leftover";
@@ -82,11 +83,8 @@ RunOutcome InstallationRun::Execute() {
     }
     RemoveLeftovers();
 
-    RetrieveList(ListingKind::Program);
-    RetrieveList(ListingKind::Template);
-    window_.SetStatus(texts::kFinishing);
-    window_.ProcessPendingMessages();
-    RetrieveList(ListingKind::Support);
+    // Program files, templates, then components; several at a time, finished in this order.
+    RetrieveFiles();
 
     WriteSettings();
     MarkProductExecutables();
@@ -269,125 +267,222 @@ void InstallationRun::RemoveLeftovers() {
     }
 }
 
-void InstallationRun::RetrieveList(ListingKind kind) {
-    const std::vector<const PlanEntry*> files = plan_[kind].Files();
-    const double count = static_cast<double>(files.size());
-    // The support components are fetched under "Dovrsavanje instalacije", the rest under "Preuzimanje".
-    fileStatus_ = kind == ListingKind::Support ? texts::kFinishing : texts::kDownloading;
-    fileCount_ = files.size();
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        fileIndex_ = i;
-        switch (kind) {
-        case ListingKind::Program:
-            RetrieveProgramFile(*files[i]);
-            break;
-        case ListingKind::Template:
-            RetrieveTemplateFile(*files[i]);
-            break;
-        case ListingKind::Support:
-            RetrieveSupportFile(*files[i]);
+// Up to Connections() files are on their way at once. Each is placed in listing order, and finished
+// (reported, a component registered) in listing order once it and all before it have ended; with one
+// connection that is one file after another, each finished before the next is placed.
+void InstallationRun::RetrieveFiles() {
+    jobs_.clear();
+    std::size_t beforeComponents = 0;
+    for (const ListingKind kind : kRetrievalOrder) {
+        for (const PlanEntry* entry : plan_[kind].Files()) {
+            FileJob& job = jobs_.emplace_back();
+            job.entry = entry;
+        }
+        if (kind != ListingKind::Support) {
+            beforeComponents = jobs_.size();
+        }
+    }
+    PurgeFileUrls();
+    const std::size_t connections = std::max<std::size_t>(1, network_.Connections());
+    log_.Write(kLogConnections, std::to_wstring(connections));
+    retrieval_ = RetrievalQueue(jobs_.size());
+    namedFile_.reset();
+    finishing_ = false;
+    shownFill_ = 0.0;
+    std::optional<std::size_t> held; // placed, but a file of the same name is still on its way
+    for (;;) {
+        // Finished in listing order; the status turns when the components' turn comes.
+        for (;;) {
+            if (!finishing_ && retrieval_.Finished() >= beforeComponents) {
+                ShowFinishing();
+            }
+            const std::optional<std::size_t> file = retrieval_.NextToFinish();
+            if (!file) {
+                break;
+            }
+            FinishFile(*file);
+        }
+        if (retrieval_.Done()) {
             break;
         }
-        window_.SetProgress((static_cast<double>(i) + 1.0) / count); // full after the last file
+        const std::optional<std::size_t> file = held ? held : retrieval_.NextToStart(connections);
+        held.reset();
+        if (file) {
+            const Placing placing = PlaceFile(*file);
+            if (placing == Placing::NoTransfer) {
+                retrieval_.Ended(*file);
+            }
+            if (placing != Placing::Held) {
+                continue; // what can be finished is, before the next file is placed
+            }
+            held = file;
+        }
+        if (retrieval_.Running() == (held ? 1u : 0u)) {
+            break; // cannot happen: a file that is neither waiting nor running has ended
+        }
+        EndTransfer(network_.NextDownload());
+        // The last transfer has ended: its threads go before the components are registered.
+        if (!held && retrieval_.AllStarted() && retrieval_.Running() == 0) {
+            network_.EndDownloads();
+        }
     }
 }
 
-void InstallationRun::RetrieveProgramFile(const PlanEntry& entry) {
-    const Placement place = PlaceOf(entry, Location(), {});
-    if (!InsideFolder(place, entry)) {
-        return;
+// Once for all files, before the first is requested: a stale copy in the URL cache goes.
+void InstallationRun::PurgeFileUrls() {
+    std::vector<std::wstring> urls;
+    urls.reserve(jobs_.size());
+    for (const FileJob& job : jobs_) {
+        urls.push_back(job.entry->url);
     }
-    network_.PurgeUrlCache(entry.url);
-    const bool database = entry.action == PlanAction::KeepIfPresent;
-    if (database && files_.FileExists(place.path)) {
-        log_.Write(kLogKept, place.path);
-        placed_.Add(RecordKind::Data, place.path);
-        return;
-    }
-    if (Download(entry, place.path)) {
-        placed_.Add(database ? RecordKind::Data : RecordKind::File, place.path);
+    if (!urls.empty()) {
+        network_.PurgeUrlCaches(urls);
     }
 }
 
-void InstallationRun::RetrieveTemplateFile(const PlanEntry& entry) {
-    const Placement place = PlaceOf(entry, Location(), {});
-    if (!InsideFolder(place, entry)) {
+// The step of one file: where it goes (the location is read afresh), the last guard on its name,
+// the user's database kept, and the start of its transfer. A file whose destination an earlier one
+// (a listing may name a file twice) is still writing is held, and placed again once that has ended,
+// so the later one takes its place after it, as one after another.
+InstallationRun::Placing InstallationRun::PlaceFile(std::size_t file) {
+    FileJob& job = jobs_[file];
+    const PlanEntry& entry = *job.entry;
+    job.place = entry.kind == ListingKind::Support ? PlaceOf(entry, {}, system_.SystemDir())
+                                                   : PlaceOf(entry, Location(), {});
+    if (!files_.IsInside(job.place.folder, job.place.path)) {
+        job.placed = Placed::Refused;
+        return Placing::NoTransfer;
+    }
+    if (DestinationBusy(file)) {
+        return Placing::Held;
+    }
+    if (entry.action == PlanAction::KeepIfPresent && files_.FileExists(job.place.path)) {
+        job.placed = Placed::Kept;
+        return Placing::NoTransfer;
+    }
+    // A component new to this product that is already there belongs to some other program too.
+    if (entry.kind == ListingKind::Support && !earlier_.Has(RecordKind::Component, job.place.path) &&
+        files_.FileExists(job.place.path)) {
+        componentsFoundThere_.push_back(job.place.path);
+    }
+    job.placed = Placed::Transferred;
+    TransferOptions options;
+    options.expectedSha256 = entry.sha256;
+    options.progress = [this, file](std::uint64_t received, std::uint64_t total) {
+        ShowTransfer(file, received, total);
+    };
+    network_.StartDownload(file, entry.url, job.place.path, options);
+    return Placing::Started;
+}
+
+// Whether an earlier file still on its way goes to the same place (Windows names: case aside).
+bool InstallationRun::DestinationBusy(std::size_t file) const {
+    const std::wstring& path = jobs_[file].place.path;
+    for (std::size_t other = retrieval_.Finished(); other < file; ++other) {
+        if (jobs_[other].placed == Placed::Transferred && !retrieval_.HasEnded(other) &&
+            SamePath(jobs_[other].place.path, path)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A transfer has ended: the log has it at once, the report when its turn comes.
+void InstallationRun::EndTransfer(const FinishedDownload& done) {
+    if (done.ticket >= jobs_.size()) {
         return;
     }
-    network_.PurgeUrlCache(entry.url);
-    if (Download(entry, place.path)) {
-        placed_.Add(RecordKind::File, place.path);
+    FileJob& job = jobs_[done.ticket];
+    job.result = done.result;
+    if (namedFile_ == done.ticket) {
+        window_.SetStatus(finishing_ ? texts::kFinishing : texts::kDownloading); // the name goes with it
+        namedFile_.reset();
     }
+    log_.Write(kLogFile, DescribeTransfer(job.entry->url, job.place.path, job.result));
+    retrieval_.Ended(done.ticket);
+}
+
+// A file's last steps, in listing order: the report's item, and a component registered.
+void InstallationRun::FinishFile(std::size_t file) {
+    const FileJob& job = jobs_[file];
+    const PlanEntry& entry = *job.entry;
+    switch (job.placed) {
+    case Placed::Refused:
+        log_.Write(kLogBadName, DisplayText(entry.raw) + L": " + texts::kRefusedOutsideFolder);
+        Fail(FailureKind::BadName, DisplayText(entry.raw));
+        break;
+    case Placed::Kept:
+        log_.Write(kLogKept, job.place.path);
+        placed_.Add(RecordKind::Data, job.place.path);
+        break;
+    case Placed::Transferred:
+        if (!job.result.ok()) {
+            Fail(FailureKind::NotDownloaded, entry.fileName, ReasonText(job.result));
+        } else {
+            placed_.Add(entry.kind == ListingKind::Support            ? RecordKind::Component
+                        : entry.action == PlanAction::KeepIfPresent ? RecordKind::Data
+                                                                     : RecordKind::File,
+                        job.place.path);
+        }
+        if (entry.kind == ListingKind::Support) {
+            RegisterComponent(entry, job.place.path, job.result.ok());
+        }
+        break;
+    }
+    ShowFill();
 }
 
 // A component whose download failed is registered from the copy already there, if there is one.
-void InstallationRun::RetrieveSupportFile(const PlanEntry& entry) {
-    const Placement place = PlaceOf(entry, {}, system_.SystemDir());
-    if (!InsideFolder(place, entry)) {
+void InstallationRun::RegisterComponent(const PlanEntry& entry, const std::wstring& path, bool downloaded) {
+    if (!downloaded && !files_.FileExists(path)) {
         return;
     }
-    network_.PurgeUrlCache(entry.url);
-    // A component new to this product that is already there belongs to some other program too.
-    if (!earlier_.Has(RecordKind::Component, place.path) && files_.FileExists(place.path)) {
-        componentsFoundThere_.push_back(place.path);
-    }
-    if (Download(entry, place.path)) {
-        placed_.Add(RecordKind::Component, place.path);
-    } else if (!files_.FileExists(place.path)) {
-        return;
-    }
-    const bool registered = system_.RegisterComponent(place.path);
-    log_.Write(kLogRegister, place.path + L": " + Result(registered));
+    const bool registered = system_.RegisterComponent(path);
+    log_.Write(kLogRegister, path + L": " + Result(registered));
     if (!registered) {
         Fail(FailureKind::NotRegistered, entry.fileName);
     }
 }
 
-bool InstallationRun::InsideFolder(const Placement& place, const PlanEntry& entry) {
-    if (files_.IsInside(place.folder, place.path)) {
-        return true;
-    }
-    log_.Write(kLogBadName, DisplayText(entry.raw) + L": " + texts::kRefusedOutsideFolder);
-    Fail(FailureKind::BadName, DisplayText(entry.raw));
-    return false;
-}
-
-bool InstallationRun::Download(const PlanEntry& entry, const std::wstring& destination) {
-    TransferOptions options;
-    options.expectedSha256 = entry.sha256;
-    FileProgress shown;
-    options.progress = [&](std::uint64_t received, std::uint64_t total) { ShowTransfer(entry, received, total, shown); };
-    const TransferResult result = network_.DownloadFile(entry.url, destination, options);
-    if (shown.named) {
-        window_.SetStatus(fileStatus_); // the file's name goes with it
-    }
-    log_.Write(kLogFile, DescribeTransfer(entry.url, destination, result));
-    if (!result.ok()) {
-        Fail(FailureKind::NotDownloaded, entry.fileName, ReasonText(result));
-    }
-    return result.ok();
+// The program files and templates are done; the components follow.
+void InstallationRun::ShowFinishing() {
+    finishing_ = true;
+    window_.SetStatus(texts::kFinishing);
+    window_.ProcessPendingMessages();
 }
 
 // Only writes to the window: the run reads its controls between steps, never from here.
-void InstallationRun::ShowTransfer(const PlanEntry& entry, std::uint64_t received, std::uint64_t total,
-                                   FileProgress& shown) {
-    window_.SetProgress(FillFraction(fileIndex_, fileCount_, received, total));
+void InstallationRun::ShowTransfer(std::size_t file, std::uint64_t received, std::uint64_t total) {
+    FileJob& job = jobs_[file];
+    retrieval_.Progress(file, total > 0 ? static_cast<double>(received) / static_cast<double>(total) : 0.0);
+    ShowFill();
     if (total <= kLargeFileBytes) {
         return;
     }
-    window_.SetStatus(TransferStatus(fileStatus_, entry.fileName, received, total));
-    shown.named = true;
+    // One large file at a time has the status line, from its first report to its end.
+    if (!namedFile_ || *namedFile_ == file) {
+        namedFile_ = file;
+        const wchar_t* status = job.entry->kind == ListingKind::Support ? texts::kFinishing : texts::kDownloading;
+        window_.SetStatus(TransferStatus(status, job.entry->fileName, received, total));
+    }
     // Every tenth gets its line, also those passed between two reports.
-    const int reached = NewTenth(received, total, shown.loggedTenth).value_or(shown.loggedTenth);
-    for (int tenth = shown.loggedTenth + 1; tenth <= reached; ++tenth) {
-        log_.Write(kLogProgress, entry.fileName + L": " + std::to_wstring(tenth * 10) + L"% (" +
+    const int reached = NewTenth(received, total, job.loggedTenth).value_or(job.loggedTenth);
+    for (int tenth = job.loggedTenth + 1; tenth <= reached; ++tenth) {
+        log_.Write(kLogProgress, job.entry->fileName + L": " + std::to_wstring(tenth * 10) + L"% (" +
                                      MegabytesOf(total / 10 * static_cast<std::uint64_t>(tenth), total) + L")");
     }
-    shown.loggedTenth = reached;
+    job.loggedTenth = reached;
 }
 
-// The location was checked before anything was made; it is checked again here because the user may
-// have changed it since.
+// The bar only ever moves forward.
+void InstallationRun::ShowFill() {
+    const double fill = retrieval_.Fill();
+    if (fill > shownFill_) {
+        shownFill_ = fill;
+        window_.SetProgress(fill);
+    }
+}
+
 void InstallationRun::WriteSettings() {
     const std::wstring location = Location();
     const std::wstring iniPath = ProgramFolderWithSlash(location) + texts::kSettingsFile;

@@ -3,12 +3,15 @@
 // compatibility marks, shortcuts, and the closing message. Written once against the ports of
 // run_ports.h, so the order of its calls is the same under test as on Windows.
 #include <array>
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "install/install_plan.h"
 #include "install/install_record.h"
 #include "install/listing_parser.h"
+#include "install/retrieval_queue.h"
 #include "common/run_ports.h"
 #include "install/run_report.h"
 
@@ -40,17 +43,18 @@ private:
     void ShowProgress();
     void ReadListing(ListingKind kind);
     void LoadChecksums(ListingKind kind);
-    void RetrieveList(ListingKind kind);
-    void RetrieveProgramFile(const PlanEntry& entry);
-    void RetrieveTemplateFile(const PlanEntry& entry);
-    void RetrieveSupportFile(const PlanEntry& entry);
-    bool InsideFolder(const Placement& place, const PlanEntry& entry);
-    bool Download(const PlanEntry& entry, const std::wstring& destination);
-    struct FileProgress {
-        bool named = false;  // the status line names the file
-        int loggedTenth = 0; // the last tenth written to the log
-    };
-    void ShowTransfer(const PlanEntry& entry, std::uint64_t received, std::uint64_t total, FileProgress& shown);
+    // The files of the three lists, several at once (see retrieval_queue.h).
+    void RetrieveFiles();
+    void PurgeFileUrls();
+    enum class Placing { Started, NoTransfer, Held };
+    Placing PlaceFile(std::size_t file);
+    bool DestinationBusy(std::size_t file) const;
+    void EndTransfer(const FinishedDownload& done);
+    void FinishFile(std::size_t file);
+    void RegisterComponent(const PlanEntry& entry, const std::wstring& path, bool downloaded);
+    void ShowFinishing();
+    void ShowTransfer(std::size_t file, std::uint64_t received, std::uint64_t total);
+    void ShowFill();
     void WriteSettings();
     void MarkProductExecutables();
     void MakeDesktopShortcut();
@@ -82,10 +86,20 @@ private:
     InstallRecord placed_;
     std::vector<std::wstring> componentsFoundThere_; // new to the record, but already in the system folder
     std::wstring shortForm_; // the program folder's short form, where the settings got that
-    // The file being fetched: its place in its list, and the status line it is shown under.
-    std::size_t fileIndex_ = 0;
-    std::size_t fileCount_ = 0;
-    const wchar_t* fileStatus_ = L"";
+    // One file of the retrieval: where it goes, and how its placement went.
+    enum class Placed { Refused, Kept, Transferred };
+    struct FileJob {
+        const PlanEntry* entry = nullptr;
+        Placement place;
+        Placed placed = Placed::Transferred;
+        TransferResult result;
+        int loggedTenth = 0; // the last tenth of a large file written to the log
+    };
+    std::vector<FileJob> jobs_; // in listing order: program files, templates, components
+    RetrievalQueue retrieval_;
+    std::optional<std::size_t> namedFile_; // the large file the status line names
+    bool finishing_ = false;               // the status line says "Dovrsavanje instalacije"
+    double shownFill_ = 0.0;
 };
 
 } // namespace zunor

@@ -16,15 +16,6 @@ std::wstring Megabytes(std::uint64_t bytes) {
 
 } // namespace
 
-double FillFraction(std::size_t index, std::size_t count, std::uint64_t received, std::uint64_t total) {
-    if (count == 0)
-        return 0.0;
-    double f = 0.0;
-    if (total > 0)
-        f = std::min(1.0, static_cast<double>(received) / static_cast<double>(total));
-    return (static_cast<double>(index) + f) / static_cast<double>(count);
-}
-
 std::wstring MegabytesOf(std::uint64_t received, std::uint64_t total) {
     return Megabytes(std::min(received, total)) + texts::kProgressOf + Megabytes(total) +
            texts::kProgressUnit;

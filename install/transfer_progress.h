@@ -11,10 +11,6 @@ namespace zunor {
 // A file this large gets its name and its megabytes on the status line, and tenths in the log.
 inline constexpr std::uint64_t kLargeFileBytes = 1024 * 1024;
 
-// The fill of the bar while file `index` of `count` (from 0) stands at received of total bytes:
-// (index + f) / count, f = received / total, or 0 while the total is not known.
-double FillFraction(std::size_t index, std::size_t count, std::uint64_t received, std::uint64_t total);
-
 // "<status> - <name> (x od y MB)"; for a file of unknown or small size, the status alone.
 std::wstring TransferStatus(std::wstring_view status, std::wstring_view name, std::uint64_t received,
                             std::uint64_t total);

@@ -20,7 +20,7 @@ namespace {
 // the other apartment kind, the object is still created in the one it has.
 ComPtr<IShellLinkW> NewShellLink() {
     ComPtr<IShellLinkW> link;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&link))))
+    if (FAILED(onUse::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&link))))
         return nullptr;
     return link;
 }

@@ -7,6 +7,8 @@
 #include <memory>
 #include <type_traits>
 
+#include "system/loaded_on_use.h"
+
 namespace zunor {
 
 namespace detail {
@@ -43,9 +45,9 @@ inline UniqueHandle AdoptFileHandle(HANDLE h) { return UniqueHandle(h == INVALID
 // CoInitialize for the current thread, undone when the scope ends.
 class ComScope {
 public:
-    ComScope() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+    ComScope() : hr_(onUse::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
     ~ComScope() {
-        if (SUCCEEDED(hr_)) CoUninitialize();
+        if (SUCCEEDED(hr_)) onUse::CoUninitialize();
     }
     ComScope(const ComScope&) = delete;
     ComScope& operator=(const ComScope&) = delete;

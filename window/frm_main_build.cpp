@@ -10,6 +10,7 @@
 #include "window/controls.h"
 #include "window/frm_main.h"
 #include "common/texts.h"
+#include "system/loaded_on_use.h"
 
 namespace zunor {
 namespace {
@@ -133,7 +134,7 @@ HFONT frmMain::FontFor(int id) const {
 
 bool frmMain::Create(int showCommand) {
     INITCOMMONCONTROLSEX common{sizeof common, ICC_STANDARD_CLASSES};
-    InitCommonControlsEx(&common);
+    onUse::InitCommonControlsEx(&common);
     if (!RegisterClasses())
         return false;
     CaptureSystemDir();

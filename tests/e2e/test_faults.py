@@ -268,22 +268,44 @@ class FaultMatrixTest(unittest.TestCase):
     def everything_but(self, *excluded):
         return [item for item in self.all_files() if item not in excluded and item != ("", "firme.mdb")]
 
+    def inodes(self):
+        """{(folder, name): inode} of the installed files (firme.mdb aside), in listing order."""
+        return {item: os.stat(self.destination(*item)).st_ino for item in self.everything_but()}
+
+    def not_taken_in(self, inodes):
+        """The files that still stand where they stood (a file taken in is a new file at its place; the
+        components' old copies are the same bytes, so the content alone would not tell), in listing order."""
+        return [item for item, inode in inodes.items() if os.stat(self.destination(*item)).st_ino == inode]
+
+    def assert_lost_and_reported(self, code, out, report, lost, reason):
+        """Exit code 1, and the report names exactly the lost files, for reason, in listing order."""
+        self.assertEqual(code, 1, out)
+        self.assertEqual(report, [not_downloaded(name, reason) for _, name in lost], out)
+
     # --- the server ------------------------------------------------------------------------------
 
     def test_server_killed_between_files_then_second_run_completes(self):
-        self.old_installation()
-        before = self.snapshot()
-        # The server ends right after this file; the files after it find nobody to answer.
-        self.set_faults({"/zunor/ZunorRes.dat": {"fault": "exit"}})
-        code, out, report, _ = self.run_setup()
-        after_kill = ["updater.exe", "zunorfmt.dll"] + list(self.served("TEMPLATE")) + list(self.served("SUPORT"))
-        self.assert_report(code, out, report, 1, [not_downloaded(n, DROPPED) for n in after_kill])
-        self.assert_files(before, kept=[("", "updater.exe"), ("TEMPLATE", "Izvod.txt")],
-                          refreshed=[("", "Zunor2021VK.exe"), ("", "ZunorRes.dat")])
-        self.assert_no_temporary_files()
+        order = self.everything_but()  # listing order
+        for extra in (["/CONNECTIONS=1"], []):
+            self.prefix.clean_slate()
+            self.old_installation()
+            before, inodes = self.snapshot(), self.inodes()
+            # The server ends right after this file; the files after it find nobody to answer.
+            self.set_faults({"/zunor/ZunorRes.dat": {"fault": "exit"}})
+            code, out, report, _ = self.run_setup(*extra)
+            lost = self.not_taken_in(inodes)
+            self.assert_files(before, kept=lost, refreshed=[item for item in inodes if item not in lost])
+            self.assertNotIn(("", "ZunorRes.dat"), lost)
+            if extra:
+                # One file after another: exactly those after it are lost.
+                self.assertEqual(lost, order[order.index(("", "ZunorRes.dat")) + 1:])
+            # With several connections, which of the others were done before the server went depends on
+            # the race; each is whole or not there, and the report says which.
+            self.assert_lost_and_reported(code, out, report, lost, DROPPED)
+            self.assert_no_temporary_files()
+            self.server.start()  # on the same port
 
         self.set_faults({})
-        self.server.start()  # on the same port
         code, out, report, _ = self.run_setup()
         self.assert_report(code, out, report, 0, [])
         self.assert_files(before, kept=[("", "firme.mdb")], refreshed=self.everything_but())
@@ -410,13 +432,15 @@ class FaultMatrixTest(unittest.TestCase):
             self.location = "X:\\Brantovik\\"
             self.program = os.path.join(mount, "Brantovik", "zunor2021")
             self.old_installation()
-            before = self.snapshot()
+            before, inodes = self.snapshot(), self.inodes()
             # Bigger than the whole disk: the disk fills while it streams in.
             self.set_faults({"/zunor/ZunorRes.dat": {"size": 6 << 20}})
             code, out, report, _ = self.run_setup()
-            self.assert_report(code, out, report, 1, [not_downloaded("ZunorRes.dat", UNWRITABLE)])
-            self.assert_files(before, kept=[("", "ZunorRes.dat")],
-                              refreshed=self.everything_but(("", "ZunorRes.dat")))
+            # Files written beside it while the disk is full fail the same way; each is whole or not there.
+            lost = self.not_taken_in(inodes)
+            self.assertIn(("", "ZunorRes.dat"), lost)
+            self.assert_lost_and_reported(code, out, report, lost, UNWRITABLE)
+            self.assert_files(before, kept=lost, refreshed=[item for item in inodes if item not in lost])
             self.assert_no_temporary_files()
         finally:
             with contextlib.suppress(FileNotFoundError):

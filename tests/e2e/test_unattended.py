@@ -3,8 +3,12 @@ log, /D= with spaces, /NODESKTOP /NOGROUP, and switches that are refused before 
 import os
 import re
 import shutil
+import ssl
+import subprocess
 import sys
 import unittest
+import urllib.parse
+import urllib.request
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
@@ -48,6 +52,32 @@ class UnattendedTest(SetupRuns, unittest.TestCase):
                 self.assertIn(self.server + path, text, f"request {path} not in the log")
         for step in ("folder", "listing", "file", "register", "setting", "layer", "shortcut", "report", "exit"):
             self.assertRegex(text, rf"(?m)^\S+ \S+ {step} ", step)
+        self.assertRegex(text, r"(?m)^\S+ \S+ connections 4\r?$", "not the default of four connections")
+
+    def test_one_connection_requests_everything_in_listing_order(self):
+        # The order the listing pages give, read here from the pages themselves.
+        tls = ssl.create_default_context(cafile=os.path.join(harness.build_dir(), "pki", "ca.crt"))
+        listed = {}
+        served_before = len(access_log(self.port))
+        for folder in ("", "/TEMPLATE", "/SUPORT"):
+            with urllib.request.urlopen(f"{self.server}/zunor{folder}/", context=tls, timeout=30) as page:
+                names = re.findall(r'<a href="([^"?/][^"]*)"', page.read().decode("utf-8"))
+            listed[folder] = [urllib.parse.unquote(n) for n in names if not n.endswith("/")]
+        log = self.log_file("one-connection.log")
+        before = served_before + 3  # Apache logs a request after its answer: these three pages first
+        harness.wait_until(lambda: len(access_log(self.port)) >= before, what="Apache to log the pages read here")
+        code, out = self.setup("/S", "/CONNECTIONS=1", f"/SERVER={self.server}", f"/LOG={harness.windows_path(log)}")
+        self.assertEqual(code, 0, out)
+        # Each listing (Apache first sends the address without its final slash on), each SHA256SUMS,
+        # then every file of the program folder, the templates and the components, one after another.
+        expected = []
+        for folder in ("/SUPORT", "", "/TEMPLATE"):
+            expected += [f"/zunor{folder}", f"/zunor{folder}/"]
+        expected += [f"/zunor{folder}/SHA256SUMS" for folder in ("", "/TEMPLATE", "/SUPORT")]
+        for folder in ("", "/TEMPLATE", "/SUPORT"):
+            expected += [f"/zunor{folder}/{n}" for n in listed[folder] if n != "SHA256SUMS" and n not in ARCHIVES]
+        self.assertEqual([path for path, _ in access_log(self.port)[before:]], expected)
+        self.assertRegex(self.read_log(log), r"(?m)^\S+ \S+ connections 1\r?$")
 
     def test_missing_file_gives_exit_code_1_and_is_named(self):
         docroot = os.path.join(harness.build_dir(), "e2e-docroot-missing")

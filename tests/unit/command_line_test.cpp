@@ -12,6 +12,7 @@ TEST(CommandLine, NoArgumentsMeansTheWindowWithDefaults) {
     EXPECT_FALSE(r.options->silent);
     EXPECT_FALSE(r.options->server);
     EXPECT_FALSE(r.options->location);
+    EXPECT_EQ(r.options->connections, 4u);
 }
 
 TEST(CommandLine, SwitchesAreCaseInsensitive) {
@@ -23,6 +24,8 @@ TEST(CommandLine, SwitchesAreCaseInsensitive) {
     EXPECT_TRUE(r.options->launch);
     EXPECT_EQ(*r.options->server, L"https://example.test:8443");
     EXPECT_EQ(*r.options->logFile, L"C:\\x.log");
+    EXPECT_EQ(ParseCommandLine(L"/connections=1").options->connections, 1u);
+    EXPECT_EQ(ParseCommandLine(L"/S /CONNECTIONS=8").options->connections, 8u);
 }
 
 TEST(CommandLine, LocationTakesTheRestOfTheLineWithSpacesAndFinalBackslash) {
@@ -79,6 +82,10 @@ TEST(CommandLine, BadSwitchesAreNamedInTheError) {
         {L"/S=1", L"Neispravna vrednost: /S=1"},
         {L"/LOG=", L"Neispravna vrednost: /LOG="},
         {L"/D=", L"Neispravna vrednost: /D="},
+        {L"/CONNECTIONS=0", L"Neispravna vrednost: /CONNECTIONS=0"},
+        {L"/CONNECTIONS=9", L"Neispravna vrednost: /CONNECTIONS=9"},
+        {L"/CONNECTIONS=04", L"Neispravna vrednost: /CONNECTIONS=04"},
+        {L"/CONNECTIONS", L"Neispravna vrednost: /CONNECTIONS"},
         {L"/SERVER=http://localhost", L"Neispravna adresa servera: http://localhost (ocekuje se https://server[:port])"},
     };
     for (const auto& c : cases) {

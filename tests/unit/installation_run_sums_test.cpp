@@ -74,8 +74,8 @@ TEST_F(SumsRunTest, ChecksumsAreReadFirstAndEachNamedFileMustMatch) {
     EXPECT_EQ(net.checksums[L"https://srv/zunor/b.exe"], std::nullopt); // not named: installed as before
     EXPECT_EQ(net.checksums[L"https://srv/zunor/TEMPLATE/t.doc"], std::nullopt);
     EXPECT_EQ(net.checksums[L"https://srv/zunor/SUPORT/s.dll"], Digest(kHex2));
-    // Two files in the program folder: the progress counts files, not SHA256SUMS.
-    EXPECT_EQ(rec.Starting(L"progress").front(), L"progress 0.5");
+    // Four files in all: the progress counts files, not SHA256SUMS.
+    EXPECT_EQ(rec.Starting(L"progress").front(), L"progress 0.25");
 }
 
 TEST_F(SumsRunTest, MismatchIsAFailedItemAndAComponentKeepsItsOldCopy) {

@@ -140,6 +140,7 @@ TEST_F(RunTest, LocationChangedToOneTheCodePageLacksWritesNoSetting) {
     EXPECT_TRUE(rec.Starting(L"shortcut").empty());
 }
 
+// On one connection: each file placed, fetched and finished before the next.
 TEST_F(RunTest, ExactSequenceOfOneFilePerList) {
     ServeAll({"a.exe"}, {"t.doc"}, {"s.dll"});
     const RunOutcome outcome = Run();
@@ -173,20 +174,21 @@ TEST_F(RunTest, ExactSequenceOfOneFilePerList) {
         L"leftovers? C:\\I\\zunor2021",
         L"leftovers? C:\\I\\zunor2021\\TEMPLATE",
         L"leftovers? C:\\W\\S32",
-        L"inside? C:\\I\\zunor2021\\a.exe",
         L"purge https://srv/zunor/a.exe",
-        L"download https://srv/zunor/a.exe -> C:\\I\\zunor2021\\a.exe",
-        L"progress 1",
-        L"inside? C:\\I\\zunor2021\\TEMPLATE\\t.doc",
         L"purge https://srv/zunor/TEMPLATE/t.doc",
+        L"purge https://srv/zunor/SUPORT/s.dll",
+        L"inside? C:\\I\\zunor2021\\a.exe",
+        L"download https://srv/zunor/a.exe -> C:\\I\\zunor2021\\a.exe",
+        L"progress 0.333333",
+        L"inside? C:\\I\\zunor2021\\TEMPLATE\\t.doc",
         L"download https://srv/zunor/TEMPLATE/t.doc -> C:\\I\\zunor2021\\TEMPLATE\\t.doc",
-        L"progress 1",
+        L"progress 0.666667",
         L"status Dovr\u0161avanje instalacije",
         L"yield",
         L"inside? C:\\W\\S32\\s.dll",
-        L"purge https://srv/zunor/SUPORT/s.dll",
         L"file? C:\\W\\S32\\s.dll",
         L"download https://srv/zunor/SUPORT/s.dll -> C:\\W\\S32\\s.dll",
+        L"transfers over",
         L"register C:\\W\\S32\\s.dll",
         L"progress 1",
         L"setting C:\\I\\zunor2021\\config.ini [Zunor] PROGRAM_BAZE_FASCIKLA=C:\\I\\zunor2021",
@@ -210,6 +212,74 @@ TEST_F(RunTest, ExactSequenceOfOneFilePerList) {
         L"message Instalacija programa je uspjesno zavrsena.",
     };
     EXPECT_EQ(rec.calls, expected);
+}
+
+// On three connections the transfers end in any order; what the user and the log are told of each
+// file, and each component's registration, still come in listing order, after the file has ended.
+TEST_F(RunTest, SeveralConnectionsEndInAnyOrderAndFinishInListingOrder) {
+    constexpr std::uint64_t kMiB = 1024 * 1024;
+    ServeAll({"a.exe", "firme.mdb", "b.exe", "c.exe"}, {"t.doc"}, {"s1.dll", "s2.dll", "s3.dll"});
+    files.paths.insert(L"C:\\I\\zunor2021\\firme.mdb");
+    files.outside.insert(L"C:\\I\\zunor2021\\c.exe");
+    net.connections = 3;
+    net.failures[L"https://srv/zunor/a.exe"] = HttpFailure(404);
+    net.failures[L"https://srv/zunor/SUPORT/s2.dll"] = HttpFailure(503);
+    sys.unregistrable.insert(L"C:\\W\\S32\\s3.dll");
+    net.progress[L"https://srv/zunor/b.exe"] = {{kMiB, 4 * kMiB}, {3 * kMiB, 4 * kMiB}};
+    net.progress[L"https://srv/zunor/TEMPLATE/t.doc"] = {{kMiB, 2 * kMiB}};
+    std::vector<std::wstring> ended;
+    net.endsNext = [&](const std::vector<FakeNetwork::Running>& running) {
+        ended.push_back(running.back().url);
+        return running.size() - 1; // the newest first
+    };
+    const RunOutcome outcome = Run();
+
+    EXPECT_EQ(net.mostRunning, 3u);
+    EXPECT_EQ(ended.front(), L"https://srv/zunor/TEMPLATE/t.doc") << "started ahead of a.exe, ended before it";
+    EXPECT_EQ(outcome.failures, (std::vector<FailedItem>{
+                                    {FailureKind::NotDownloaded, L"a.exe", L"server je vratio 404"},
+                                    {FailureKind::BadName, L"c.exe", L""},
+                                    {FailureKind::NotDownloaded, L"s2.dll", L"server je vratio 503"},
+                                    {FailureKind::NotRegistered, L"s3.dll", L""},
+                                }));
+    EXPECT_EQ(rec.Starting(L"register"),
+              (std::vector<std::wstring>{L"register C:\\W\\S32\\s1.dll", L"register C:\\W\\S32\\s3.dll"}));
+    const auto at = [&](std::wstring_view call) {
+        return std::find(rec.calls.begin(), rec.calls.end(), call) - rec.calls.begin();
+    };
+    EXPECT_LT(at(L"download https://srv/zunor/SUPORT/s3.dll -> C:\\W\\S32\\s3.dll"),
+              at(L"register C:\\W\\S32\\s1.dll"));
+    EXPECT_LT(at(L"status Dovr\u0161avanje instalacije"), at(L"register C:\\W\\S32\\s1.dll"));
+    // The bar only moves forward.
+    std::vector<std::wstring> fills = rec.Starting(L"progress");
+    EXPECT_EQ(fills.back(), L"progress 1");
+    EXPECT_TRUE(std::is_sorted(fills.begin(), fills.end())) << "the bar went back";
+    EXPECT_TRUE(std::adjacent_find(fills.begin(), fills.end()) == fills.end());
+    // Every transfer is in the log, with its result.
+    std::size_t transfers = 0;
+    for (const auto& line : log.lines) {
+        transfers += line.starts_with(L"file: ");
+    }
+    EXPECT_EQ(transfers, 6u);
+    EXPECT_TRUE(std::find(log.lines.begin(), log.lines.end(), L"connections: 3") != log.lines.end());
+    EXPECT_TRUE(std::find(log.lines.begin(), log.lines.end(), L"kept: C:\\I\\zunor2021\\firme.mdb") !=
+                log.lines.end());
+}
+
+// A page may name one file twice (or in two cases, one name on Windows): the second transfer waits
+// for the first, so the later entry takes the place last, as one after another; a database the first
+// has brought is then kept.
+TEST_F(RunTest, AFileNamedTwiceIsFetchedOnceAfterTheOther) {
+    ServeAll({"a.exe", "firme.mdb", "b.exe", "A.EXE", "firme.mdb"}, {}, {});
+    net.connections = 4;
+    net.endsNext = [](const std::vector<FakeNetwork::Running>& running) { return running.size() - 1; };
+    Run();
+    EXPECT_EQ(rec.Starting(L"download"),
+              (std::vector<std::wstring>{L"download https://srv/zunor/a.exe -> C:\\I\\zunor2021\\a.exe",
+                                         L"download https://srv/zunor/firme.mdb -> C:\\I\\zunor2021\\firme.mdb",
+                                         L"download https://srv/zunor/b.exe -> C:\\I\\zunor2021\\b.exe",
+                                         L"download https://srv/zunor/A.EXE -> C:\\I\\zunor2021\\A.EXE"}));
+    EXPECT_EQ(rec.Starting(L"file?"), std::vector<std::wstring>(2, L"file? C:\\I\\zunor2021\\firme.mdb"));
 }
 
 TEST_F(RunTest, ExistingFoldersAreLeftAlone) {
@@ -345,18 +415,19 @@ TEST_F(RunTest, ProgressIsFullAfterTheLastFileAndEmptyListsMakeNoCalls) {
 TEST_F(RunTest, FillMovesInsideAFileAndTheStatusNamesLargeOnes) {
     constexpr std::uint64_t kMiB = 1024 * 1024;
     ServeAll({"a.exe", "big.cab", "c.exe", "d.exe"}, {}, {"s.dll"});
-    // Small file: fill only. Large file: fill, name and megabytes. Unknown length: f stays 0.
+    // Small file: fill only. Large file: fill, name and megabytes. Unknown length: f stays 0. The bar
+    // counts the five files of all lists together and never shows the same or a lesser fill twice.
     net.progress[L"https://srv/zunor/a.exe"] = {{0, 1000}, {500, 1000}};
     net.progress[L"https://srv/zunor/big.cab"] = {{0, 4 * kMiB}, {kMiB, 4 * kMiB}, {4 * kMiB, 4 * kMiB}};
     net.progress[L"https://srv/zunor/c.exe"] = {{7000, 0}};
     net.progress[L"https://srv/zunor/SUPORT/s.dll"] = {{3 * kMiB, 6 * kMiB}};
     Run();
     EXPECT_EQ(rec.Starting(L"progress"),
-              (std::vector<std::wstring>{L"progress 0", L"progress 0.125", L"progress 0.25",             // a.exe
-                                         L"progress 0.25", L"progress 0.3125", L"progress 0.5", L"progress 0.5", // big
-                                         L"progress 0.5", L"progress 0.75",                               // c.exe
-                                         L"progress 1",                                                   // d.exe
-                                         L"progress 0.5", L"progress 1"}));                               // s.dll
+              (std::vector<std::wstring>{L"progress 0.1", L"progress 0.2",   // a.exe
+                                         L"progress 0.25", L"progress 0.4",  // big.cab
+                                         L"progress 0.6",                    // c.exe
+                                         L"progress 0.8",                    // d.exe
+                                         L"progress 0.9", L"progress 1"}));  // s.dll
     const std::wstring downloading = texts::kDownloading;
     const std::wstring finishing = texts::kFinishing;
     std::vector<std::wstring> captions;
@@ -497,7 +568,8 @@ TEST_F(RunTest, RefusedNamesAreReportedAndNeverRequested) {
     files.outside.insert(L"C:\\I\\zunor2021\\ok.exe"); // the last guard refuses it too
     const RunOutcome outcome = Run();
     EXPECT_TRUE(rec.Starting(L"download").empty());
-    EXPECT_EQ(rec.Starting(L"purge").size(), 3u) << "only the three listings";
+    // The listings, and once with all files the one name that only the last guard refuses.
+    EXPECT_EQ(rec.Starting(L"purge").size(), 4u);
     EXPECT_EQ(outcome.failures, (std::vector<FailedItem>{
                                     {FailureKind::BadName, L"..%5Cevil.exe", L""},
                                     {FailureKind::BadName, L"nul.txt", L""},

@@ -1,5 +1,9 @@
 #pragma once
 // Fakes of the run's ports. They share one recorder, so a test sees every call of the run in order.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cwctype>
 #include <functional>
 #include <map>
 #include <set>
@@ -195,26 +199,68 @@ public:
     FakeNetwork(Recorder& r, FakeFiles& files) : r_(r), files_(files) {}
     std::map<std::wstring, std::string> pages;       // listing URL -> body the server sends
     std::map<std::wstring, TransferResult> failures; // URL -> failed result
+    std::size_t connections = 1;
 
     void PurgeUrlCache(const std::wstring& url) override { r_.Add(L"purge " + url); }
+    void PurgeUrlCaches(const std::vector<std::wstring>& urls) override {
+        for (const auto& url : urls) {
+            r_.Add(L"purge " + url);
+        }
+    }
     std::map<std::wstring, std::optional<Sha256Digest>> checksums; // URL -> digest the run asked for
     // URL -> (received, total) as the transfer reports them on its way
     std::map<std::wstring, std::vector<std::pair<std::uint64_t, std::uint64_t>>> progress;
 
-    TransferResult DownloadFile(const std::wstring& url, const std::wstring& dest,
-                                const TransferOptions& options) override {
+    // The transfers started and not yet handed back, oldest first.
+    struct Running {
+        std::size_t ticket;
+        std::wstring url;
+        std::wstring destination;
+        TransferOptions options;
+    };
+    std::vector<Running> running;
+    std::size_t mostRunning = 0;
+    // Which of the running transfers ends next (an index into running); the oldest by default.
+    std::function<std::size_t(const std::vector<Running>&)> endsNext;
+
+    std::size_t Connections() override { return connections; }
+    void StartDownload(std::size_t ticket, const std::wstring& url, const std::wstring& dest,
+                       const TransferOptions& options) override {
         r_.Add(L"download " + url + L" -> " + dest);
         checksums[url] = options.expectedSha256;
-        if (auto steps = progress.find(url); steps != progress.end() && options.progress) {
-            for (const auto& [received, total] : steps->second) {
-                options.progress(received, total);
+        for (const Running& other : running) {
+            if (Folded(other.destination) == Folded(dest)) {
+                ADD_FAILURE() << "two transfers at once into one file (Windows names are one whatever their case)";
             }
         }
-        if (auto it = failures.find(url); it != failures.end()) {
-            return it->second;
+        running.push_back({ticket, url, dest, options});
+        mostRunning = std::max(mostRunning, running.size());
+    }
+    void EndDownloads() override {
+        r_.Add(L"transfers over");
+        if (!running.empty()) {
+            ADD_FAILURE() << "transfers over while some still run";
         }
-        files_.paths.insert(dest);
-        return Ok();
+    }
+    // Reports the progress of the one that ends, then its result.
+    FinishedDownload NextDownload() override {
+        if (running.empty()) {
+            ADD_FAILURE() << "NextDownload with no transfer running";
+            return {};
+        }
+        const std::size_t i = endsNext ? endsNext(running) : 0;
+        const Running done = running.at(i);
+        running.erase(running.begin() + static_cast<std::ptrdiff_t>(i));
+        if (auto steps = progress.find(done.url); steps != progress.end() && done.options.progress) {
+            for (const auto& [received, total] : steps->second) {
+                done.options.progress(received, total);
+            }
+        }
+        if (auto it = failures.find(done.url); it != failures.end()) {
+            return {done.ticket, it->second};
+        }
+        files_.paths.insert(done.destination);
+        return {done.ticket, Ok()};
     }
     TransferResult DownloadListing(const std::wstring& url, const std::wstring& folder,
                                    const std::wstring& name) override {
@@ -244,6 +290,13 @@ public:
     }
 
 private:
+    static std::wstring Folded(std::wstring path) {
+        for (wchar_t& c : path) {
+            c = static_cast<wchar_t>(std::towlower(c));
+        }
+        return path;
+    }
+
     Recorder& r_;
     FakeFiles& files_;
 };

@@ -1,6 +1,7 @@
 // The bar, the status line and the log while a file is on its way.
 #include <gtest/gtest.h>
 
+#include "install/retrieval_queue.h"
 #include "install/transfer_progress.h"
 
 namespace zunor {
@@ -8,13 +9,40 @@ namespace {
 
 constexpr std::uint64_t kMiB = 1024 * 1024;
 
-TEST(FillFraction, IsTheFilesDoneAndTheShareOfTheCurrentOne) {
-    EXPECT_DOUBLE_EQ(FillFraction(0, 4, 0, 100), 0.0);
-    EXPECT_DOUBLE_EQ(FillFraction(1, 4, 50, 100), 0.375);
-    EXPECT_DOUBLE_EQ(FillFraction(3, 4, 100, 100), 1.0);
-    EXPECT_DOUBLE_EQ(FillFraction(2, 4, 12345, 0), 0.5);  // no length known: f stays 0
-    EXPECT_DOUBLE_EQ(FillFraction(2, 4, 200, 100), 0.75); // more than declared never runs ahead
-    EXPECT_DOUBLE_EQ(FillFraction(0, 0, 1, 1), 0.0);
+TEST(RetrievalQueue, StartsInOrderUpToTheConnectionsAndFinishesInOrder) {
+    RetrievalQueue queue(4);
+    EXPECT_EQ(queue.NextToStart(2), 0u);
+    EXPECT_EQ(queue.NextToStart(2), 1u);
+    EXPECT_EQ(queue.NextToStart(2), std::nullopt);
+    queue.Ended(1);
+    EXPECT_EQ(queue.NextToFinish(), std::nullopt) << "file 0 is still running";
+    EXPECT_EQ(queue.NextToStart(2), 2u);
+    queue.Ended(0);
+    EXPECT_EQ(queue.NextToFinish(), 0u);
+    EXPECT_EQ(queue.NextToFinish(), 1u);
+    EXPECT_EQ(queue.NextToFinish(), std::nullopt);
+    EXPECT_EQ(queue.NextToStart(1), std::nullopt) << "one running already";
+    EXPECT_EQ(queue.NextToStart(2), 3u);
+    queue.Ended(3);
+    queue.Ended(2);
+    EXPECT_EQ(queue.NextToFinish(), 2u);
+    EXPECT_EQ(queue.NextToFinish(), 3u);
+    EXPECT_TRUE(queue.Done());
+}
+
+TEST(RetrievalQueue, FillCountsEndedFilesWholeAndNeverGoesBack) {
+    RetrievalQueue queue(4);
+    queue.NextToStart(4);
+    queue.NextToStart(4);
+    queue.Progress(0, 0.5);
+    queue.Progress(1, 0.25);
+    EXPECT_DOUBLE_EQ(queue.Fill(), 0.1875);
+    queue.Progress(0, 0.1); // the transfer started over
+    EXPECT_DOUBLE_EQ(queue.Fill(), 0.1875);
+    queue.Progress(1, 7.0); // more than declared never runs ahead
+    queue.Ended(0);
+    EXPECT_DOUBLE_EQ(queue.Fill(), 0.5);
+    EXPECT_DOUBLE_EQ(RetrievalQueue(0).Fill(), 0.0);
 }
 
 TEST(TransferStatus, NamesOnlyFilesOverOneMegabyte) {

@@ -1,4 +1,4 @@
-// SHA-256 on CNG, downloads that must match a published checksum, and texts fetched into memory.
+// SHA-256 (CNG and the processor's instructions), downloads that must match a published checksum, and texts fetched into memory.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -6,6 +6,7 @@
 
 #include "download/modsetup.h"
 #include "download/sha256.h"
+#include "download/sha256_blocks.h"
 #include "tests/win/download_test_support.h"
 #include "install/sha256_sums.h"
 
@@ -25,25 +26,64 @@ std::string Hex(const Sha256Digest& d) {
     return out;
 }
 
-Sha256Digest DigestOf(const std::string& bytes) {
-    Sha256 hash;
+Sha256Digest DigestOf(const std::string& bytes, Sha256::Engine engine = Sha256::Engine::Fastest) {
+    Sha256 hash(engine);
     hash.Add(bytes.data(), static_cast<ULONG>(bytes.size()));
     return hash.Finish().value_or(Sha256Digest{});
 }
 
-TEST(Sha256, KnownDigestsWhateverTheChunking) {
-    EXPECT_EQ(Hex(DigestOf("")), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
-    EXPECT_EQ(Hex(DigestOf("abc")), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
-    const std::string million(1000000, 'a');
-    Sha256 pieces;
-    for (std::size_t at = 0, step = 1; at < million.size(); at += step, step = step * 3 % 70001 + 1) {
-        const std::size_t n = std::min(step, million.size() - at);
-        pieces.Add(million.data() + at, static_cast<ULONG>(n));
+TEST(Sha256, KnownDigestsWhateverTheChunkingOnEitherEngine) {
+    for (const auto engine : {Sha256::Engine::Fastest, Sha256::Engine::Cng}) {
+        EXPECT_EQ(Hex(DigestOf("", engine)), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+        EXPECT_EQ(Hex(DigestOf("abc", engine)), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+        const std::string million(1000000, 'a');
+        Sha256 pieces(engine);
+        for (std::size_t at = 0, step = 1; at < million.size(); at += step, step = step * 3 % 70001 + 1) {
+            const std::size_t n = std::min(step, million.size() - at);
+            pieces.Add(million.data() + at, static_cast<ULONG>(n));
+        }
+        const auto digest = pieces.Finish();
+        ASSERT_TRUE(digest);
+        EXPECT_EQ(Hex(*digest), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+        EXPECT_FALSE(pieces.Finish()) << "a finished hash gives no second digest";
     }
-    const auto digest = pieces.Finish();
-    ASSERT_TRUE(digest);
-    EXPECT_EQ(Hex(*digest), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
-    EXPECT_FALSE(pieces.Finish()) << "a finished hash gives no second digest";
+}
+
+void CompareEngines() {
+    std::string bytes(4200, '\0');
+    std::uint32_t x = 2021;
+    for (char& c : bytes) {
+        x = x * 1103515245u + 12345u;
+        c = static_cast<char>(x >> 24);
+    }
+    for (std::size_t length = 0; length <= bytes.size(); length += length < 200 ? 1 : 61) {
+        const std::string part = bytes.substr(0, length);
+        const Sha256Digest expected = DigestOf(part, Sha256::Engine::Cng);
+        EXPECT_EQ(DigestOf(part), expected) << length << " bytes whole";
+        Sha256 pieces;
+        for (std::size_t at = 0, step = 1; at < length; at += step, step = step % 97 + 13)
+            pieces.Add(part.data() + at, static_cast<ULONG>(std::min(step, length - at)));
+        EXPECT_EQ(pieces.Finish(), expected) << length << " bytes in pieces";
+    }
+}
+
+DWORD WINAPI CompareOnThread(void*) {
+    CompareEngines();
+    return 0;
+}
+
+// The processor's SHA instructions against CNG: every length around the block and padding edges,
+// fed whole and in odd pieces, on a thread of its own as transfers hash (a 32-bit thread may start
+// with a stack the vector instructions cannot use as it is).
+TEST(Sha256, ProcessorInstructionsAgreeWithCng) {
+    if (!modSetup::detail::ShaInstructionsAvailable())
+        GTEST_SKIP() << "this processor has no SHA instructions: CNG hashes everything";
+    for (int threads = 0; threads < 4; ++threads) {
+        const HANDLE thread = CreateThread(nullptr, 0, CompareOnThread, nullptr, 0, nullptr);
+        ASSERT_NE(thread, nullptr);
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+    }
 }
 
 class ChecksumDownloadTest : public ::testing::Test {

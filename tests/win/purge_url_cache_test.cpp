@@ -1,8 +1,10 @@
 // PurgeUrlCache: one message step before every deletion attempt, repeated while deletions succeed.
+// PurgeUrlCaches: many addresses in one pass over the cache.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <wininet.h>
 
+#include <cwctype>
 #include <stdexcept>
 #include <vector>
 
@@ -68,6 +70,29 @@ TEST(PurgeUrlCache, ThrowingMessageStepDoesNotStopThePurge) {
 
     EXPECT_EQ(passes, 2);
     EXPECT_FALSE(CacheHas(url));
+}
+
+TEST(PurgeUrlCaches, OnePassTakesEveryListedEntryAndLeavesTheOthers) {
+    const std::wstring first = FreshUrl();
+    const std::wstring second = FreshUrl();
+    const std::wstring other = FreshUrl();
+    for (const auto& url : {first, second, other})
+        ASSERT_TRUE(AddCacheEntry(url)) << "error " << GetLastError();
+    std::wstring shouted = second;
+    for (auto& c : shouted)
+        c = static_cast<wchar_t>(towupper(c));
+    bool entriesThereAtMessageStep = false;
+
+    const int deleted = modSetup::PurgeUrlCaches({first, shouted, FreshUrl()},
+                                                 [&] { entriesThereAtMessageStep = CacheHas(first) && CacheHas(second); });
+
+    EXPECT_EQ(deleted, 2);
+    EXPECT_TRUE(entriesThereAtMessageStep) << "the window has its turn before the pass";
+    EXPECT_FALSE(CacheHas(first));
+    // The case of the letters is not looked at: a near namesake purged is harmless, a stale copy kept is not.
+    EXPECT_FALSE(CacheHas(second));
+    EXPECT_TRUE(CacheHas(other));
+    modSetup::PurgeUrlCache(other, [] {});
 }
 
 } // namespace

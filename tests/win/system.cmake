@@ -3,5 +3,6 @@
 add_subdirectory(components)
 
 zunor_add_win_gtest(NAME system_tests
-    SOURCES system_registry_test.cpp system_components_test.cpp system_settings_test.cpp system_shell_test.cpp)
+    SOURCES system_registry_test.cpp system_components_test.cpp system_settings_test.cpp system_shell_test.cpp
+    LIBRARIES ole32)
 add_dependencies(system_tests test_components wininfo)
