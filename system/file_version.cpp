@@ -4,21 +4,23 @@
 
 #include <vector>
 
+#include "system/loaded_on_use.h"
+
 namespace zunor {
 
 std::wstring FileVersion(const std::wstring& path) {
     DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+    const DWORD size = onUse::GetFileVersionInfoSizeW(path.c_str(), &ignored);
     if (size == 0) {
         return {};
     }
     std::vector<BYTE> data(size);
-    if (!GetFileVersionInfoW(path.c_str(), 0, size, data.data())) {
+    if (!onUse::GetFileVersionInfoW(path.c_str(), 0, size, data.data())) {
         return {};
     }
     VS_FIXEDFILEINFO* info = nullptr;
     UINT length = 0;
-    if (!VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&info), &length) || !info ||
+    if (!onUse::VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&info), &length) || !info ||
         length < sizeof *info || info->dwSignature != 0xFEEF04BD) {
         return {};
     }

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cwctype>
 
+#include "system/loaded_on_use.h"
 #include "system/unique_handles.h"
 
 namespace zunor {
@@ -63,7 +64,7 @@ void AddRestartManagerUsers(const std::wstring& folder, std::vector<std::wstring
     }
     DWORD session = 0;
     WCHAR key[CCH_RM_SESSION_KEY + 1] = {};
-    if (RmStartSession(&session, 0, key) != ERROR_SUCCESS) {
+    if (onUse::RmStartSession(&session, 0, key) != ERROR_SUCCESS) {
         return;
     }
     std::vector<LPCWSTR> names;
@@ -74,13 +75,13 @@ void AddRestartManagerUsers(const std::wstring& folder, std::vector<std::wstring
     UINT needed = 0;
     UINT count = static_cast<UINT>(processes.size());
     DWORD reasons = 0;
-    if (RmRegisterResources(session, static_cast<UINT>(names.size()), names.data(), 0, nullptr, 0, nullptr) ==
+    if (onUse::RmRegisterResources(session, static_cast<UINT>(names.size()), names.data(), 0, nullptr, 0, nullptr) ==
         ERROR_SUCCESS) {
-        DWORD rc = RmGetList(session, &needed, &count, processes.data(), &reasons);
+        DWORD rc = onUse::RmGetList(session, &needed, &count, processes.data(), &reasons);
         if (rc == ERROR_MORE_DATA) {
             processes.resize(needed);
             count = needed;
-            rc = RmGetList(session, &needed, &count, processes.data(), &reasons);
+            rc = onUse::RmGetList(session, &needed, &count, processes.data(), &reasons);
         }
         for (UINT i = 0; rc == ERROR_SUCCESS && i < count && i < processes.size(); ++i) {
             const DWORD pid = processes[i].Process.dwProcessId;
@@ -90,7 +91,7 @@ void AddRestartManagerUsers(const std::wstring& folder, std::vector<std::wstring
             }
         }
     }
-    RmEndSession(session);
+    onUse::RmEndSession(session);
 }
 
 } // namespace
