@@ -9,18 +9,25 @@
 namespace zunor {
 
 std::wstring FileVersion(const std::wstring& path) {
+    const onUse::BorrowedLibrary library(L"version.dll");
+    const auto sizeOf = library.Get<decltype(&::GetFileVersionInfoSizeW)>("GetFileVersionInfoSizeW");
+    const auto infoOf = library.Get<decltype(&::GetFileVersionInfoW)>("GetFileVersionInfoW");
+    const auto query = library.Get<decltype(&::VerQueryValueW)>("VerQueryValueW");
+    if (!sizeOf || !infoOf || !query) {
+        return {};
+    }
     DWORD ignored = 0;
-    const DWORD size = onUse::GetFileVersionInfoSizeW(path.c_str(), &ignored);
+    const DWORD size = sizeOf(path.c_str(), &ignored);
     if (size == 0) {
         return {};
     }
     std::vector<BYTE> data(size);
-    if (!onUse::GetFileVersionInfoW(path.c_str(), 0, size, data.data())) {
+    if (!infoOf(path.c_str(), 0, size, data.data())) {
         return {};
     }
     VS_FIXEDFILEINFO* info = nullptr;
     UINT length = 0;
-    if (!onUse::VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&info), &length) || !info ||
+    if (!query(data.data(), L"\\", reinterpret_cast<void**>(&info), &length) || !info ||
         length < sizeof *info || info->dwSignature != 0xFEEF04BD) {
         return {};
     }

@@ -41,41 +41,4 @@ BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* controls) {
     return call ? call(controls) : FALSE;
 }
 
-DWORD GetFileVersionInfoSizeW(LPCWSTR path, LPDWORD handle) {
-    static const auto call = Resolve<decltype(&::GetFileVersionInfoSizeW)>(L"version.dll", "GetFileVersionInfoSizeW");
-    return call ? call(path, handle) : 0;
-}
-
-BOOL GetFileVersionInfoW(LPCWSTR path, DWORD handle, DWORD size, LPVOID data) {
-    static const auto call = Resolve<decltype(&::GetFileVersionInfoW)>(L"version.dll", "GetFileVersionInfoW");
-    return call ? call(path, handle, size, data) : FALSE;
-}
-
-BOOL VerQueryValueW(LPCVOID block, LPCWSTR subBlock, LPVOID* buffer, PUINT length) {
-    static const auto call = Resolve<decltype(&::VerQueryValueW)>(L"version.dll", "VerQueryValueW");
-    return call ? call(block, subBlock, buffer, length) : FALSE;
-}
-
-DWORD RmStartSession(DWORD* session, DWORD flags, WCHAR key[]) {
-    static const auto call = Resolve<decltype(&::RmStartSession)>(L"rstrtmgr.dll", "RmStartSession");
-    return call ? call(session, flags, key) : ERROR_CALL_NOT_IMPLEMENTED;
-}
-
-DWORD RmRegisterResources(DWORD session, UINT files, LPCWSTR fileNames[], UINT applications,
-                          RM_UNIQUE_PROCESS applicationList[], UINT services, LPCWSTR serviceNames[]) {
-    static const auto call = Resolve<decltype(&::RmRegisterResources)>(L"rstrtmgr.dll", "RmRegisterResources");
-    return call ? call(session, files, fileNames, applications, applicationList, services, serviceNames)
-                : ERROR_CALL_NOT_IMPLEMENTED;
-}
-
-DWORD RmGetList(DWORD session, UINT* needed, UINT* count, RM_PROCESS_INFO processes[], LPDWORD reasons) {
-    static const auto call = Resolve<decltype(&::RmGetList)>(L"rstrtmgr.dll", "RmGetList");
-    return call ? call(session, needed, count, processes, reasons) : ERROR_CALL_NOT_IMPLEMENTED;
-}
-
-DWORD RmEndSession(DWORD session) {
-    static const auto call = Resolve<decltype(&::RmEndSession)>(L"rstrtmgr.dll", "RmEndSession");
-    return call ? call(session) : ERROR_CALL_NOT_IMPLEMENTED;
-}
-
 } // namespace zunor::onUse

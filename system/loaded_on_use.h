@@ -1,14 +1,11 @@
 #pragma once
 // COM (ole32) and the common controls (comctl32), loaded when first called rather than with the
 // program. Only the window and the shortcuts need them; a run that calls neither (unattended, without
-// shortcuts) never maps them nor what they pull in, some 6 MiB of working set under Wine. The same for
-// the version resources (version) and the Restart Manager (rstrtmgr), each needed once a run. Each
-// function behaves as the one of the same name; when its library cannot be had, it fails as that one
-// fails.
+// shortcuts) never maps them nor what they pull in, some 6 MiB of working set under Wine. Each function
+// behaves as the one of the same name; when its library cannot be had, it fails as that one fails.
 #include <windows.h>
 #include <commctrl.h>
 #include <objbase.h>
-#include <restartmanager.h>
 
 namespace zunor::onUse {
 
@@ -17,14 +14,27 @@ void CoUninitialize();
 HRESULT CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID iid, LPVOID* object);
 BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* controls);
 
-DWORD GetFileVersionInfoSizeW(LPCWSTR path, LPDWORD handle);
-BOOL GetFileVersionInfoW(LPCWSTR path, DWORD handle, DWORD size, LPVOID data);
-BOOL VerQueryValueW(LPCVOID block, LPCWSTR subBlock, LPVOID* buffer, PUINT length);
+// A library held only while one call needs it, then unloaded: the version resources and the Restart
+// Manager are used once a run, and need not weigh on the rest of it.
+class BorrowedLibrary {
+public:
+    explicit BorrowedLibrary(const wchar_t* name) : module_(LoadLibraryW(name)) {}
+    ~BorrowedLibrary() {
+        if (module_)
+            FreeLibrary(module_);
+    }
+    BorrowedLibrary(const BorrowedLibrary&) = delete;
+    BorrowedLibrary& operator=(const BorrowedLibrary&) = delete;
 
-DWORD RmStartSession(DWORD* session, DWORD flags, WCHAR key[]);
-DWORD RmRegisterResources(DWORD session, UINT files, LPCWSTR fileNames[], UINT applications,
-                          RM_UNIQUE_PROCESS applicationList[], UINT services, LPCWSTR serviceNames[]);
-DWORD RmGetList(DWORD session, UINT* needed, UINT* count, RM_PROCESS_INFO processes[], LPDWORD reasons);
-DWORD RmEndSession(DWORD session);
+    // The export name as Function (the type of the function of that name), or nullptr.
+    template <typename Function> Function Get(const char* name) const {
+        if (!module_)
+            return nullptr;
+        return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module_, name)));
+    }
+
+private:
+    HMODULE module_;
+};
 
 } // namespace zunor::onUse

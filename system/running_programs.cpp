@@ -59,12 +59,17 @@ void AddRestartManagerUsers(const std::wstring& folder, std::vector<std::wstring
         } while (FindNextFileW(search, &data));
         FindClose(search);
     }
-    if (files.empty()) {
+    const onUse::BorrowedLibrary library(L"rstrtmgr.dll");
+    const auto start = library.Get<decltype(&::RmStartSession)>("RmStartSession");
+    const auto registerFiles = library.Get<decltype(&::RmRegisterResources)>("RmRegisterResources");
+    const auto list = library.Get<decltype(&::RmGetList)>("RmGetList");
+    const auto end = library.Get<decltype(&::RmEndSession)>("RmEndSession");
+    if (files.empty() || !start || !registerFiles || !list || !end) {
         return;
     }
     DWORD session = 0;
     WCHAR key[CCH_RM_SESSION_KEY + 1] = {};
-    if (onUse::RmStartSession(&session, 0, key) != ERROR_SUCCESS) {
+    if (start(&session, 0, key) != ERROR_SUCCESS) {
         return;
     }
     std::vector<LPCWSTR> names;
@@ -75,13 +80,13 @@ void AddRestartManagerUsers(const std::wstring& folder, std::vector<std::wstring
     UINT needed = 0;
     UINT count = static_cast<UINT>(processes.size());
     DWORD reasons = 0;
-    if (onUse::RmRegisterResources(session, static_cast<UINT>(names.size()), names.data(), 0, nullptr, 0, nullptr) ==
+    if (registerFiles(session, static_cast<UINT>(names.size()), names.data(), 0, nullptr, 0, nullptr) ==
         ERROR_SUCCESS) {
-        DWORD rc = onUse::RmGetList(session, &needed, &count, processes.data(), &reasons);
+        DWORD rc = list(session, &needed, &count, processes.data(), &reasons);
         if (rc == ERROR_MORE_DATA) {
             processes.resize(needed);
             count = needed;
-            rc = onUse::RmGetList(session, &needed, &count, processes.data(), &reasons);
+            rc = list(session, &needed, &count, processes.data(), &reasons);
         }
         for (UINT i = 0; rc == ERROR_SUCCESS && i < count && i < processes.size(); ++i) {
             const DWORD pid = processes[i].Process.dwProcessId;
@@ -91,7 +96,7 @@ void AddRestartManagerUsers(const std::wstring& folder, std::vector<std::wstring
             }
         }
     }
-    onUse::RmEndSession(session);
+    end(session);
 }
 
 } // namespace
