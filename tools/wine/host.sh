@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Which Win32 build tree this host can test: win32 where the kernel runs 32-bit x86 code, otherwise
-# win64, the 64-bit twin of the same sources. ZUNOR_TEST_TREE=win32|win64 forces one.
+# Which Win32 build tree this host can test: win32 where the kernel runs 32-bit x86 code and Wine's
+# 32-bit loader starts, otherwise win64, the 64-bit twin of the same sources. ZUNOR_TEST_TREE=win32|win64 forces one.
 #   Sourced: zunor_runs_i386 and zunor_choose_tree (sets ZUNOR_TREE and ZUNOR_TREE_WHY).
 #   Run:     prints "<tree>: <why>".
 # Looking for packages is not enough: wine32 installs fine on a kernel without ia32 emulation, and then
@@ -27,6 +27,12 @@ zunor_runs_i386() {
     [ "$rc" -eq 42 ]
 }
 
+# Exit 0 when Wine's 32-bit loader starts. Debian's wine32 puts it there; set-up installs it only where
+# 32-bit code runs, and a host may still lack it (no i386 packages to be had) or fail to start it.
+zunor_runs_wine32() {
+    /usr/lib/wine/wine --version >/dev/null 2>&1
+}
+
 zunor_choose_tree() {
     case "${ZUNOR_TEST_TREE:-}" in
     win32 | win64)
@@ -34,9 +40,12 @@ zunor_choose_tree() {
         ZUNOR_TREE_WHY="forced by ZUNOR_TEST_TREE"
         ;;
     "")
-        if zunor_runs_i386; then
+        if zunor_runs_i386 && zunor_runs_wine32; then
             ZUNOR_TREE=win32
             ZUNOR_TREE_WHY="this host runs 32-bit x86 code"
+        elif zunor_runs_i386; then
+            ZUNOR_TREE=win64
+            ZUNOR_TREE_WHY="this host runs 32-bit x86 code, but Wine's 32-bit loader (/usr/lib/wine/wine, package wine32) does not start, so the 64-bit twin"
         else
             ZUNOR_TREE=win64
             ZUNOR_TREE_WHY="this host cannot run 32-bit x86 code (no ia32 emulation), so the 64-bit twin"
