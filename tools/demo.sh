@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs Zunor 2021 end to end: builds the installer, serves the sample product from the local Apache
 # over HTTPS (https://localhost:8443, the installer's built-in server), and installs it into a private
-# Wine prefix (build/demo/wineprefix). With a display you click through the real window; without one
-# it installs unattended (/S) and prints the report, the installed tree, the registry values and the
-# shortcuts. Running it again updates the installation in place.
+# Wine prefix of the tree's own (build/<tree>/demo/wineprefix, which trusts that tree's test CA). With a
+# display you click through the real window; without one it installs unattended (/S) and prints the
+# report, the installed tree, the registry values and the shortcuts. Running it again updates the
+# installation in place.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -15,7 +16,7 @@ cmake --build --preset "$ZUNOR_TREE"
 echo "demo: the $ZUNOR_TREE installer (build/$ZUNOR_TREE): $ZUNOR_TREE_WHY"
 
 build="$root/build/$ZUNOR_TREE"
-demo="$root/build/demo"
+demo="$build/demo"
 port=8443
 mkdir -p "$demo"
 export ZUNOR_BUILD="$build" ZUNOR_WINEPREFIX="$demo/wineprefix" ZUNOR_KEEP_DISPLAY=1
