@@ -296,9 +296,19 @@ private:
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION info{};
-        if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                            &info))
-            throw Failure("CreateProcess failed, error " + std::to_string(GetLastError()));
+        // Wine has now and then (once in several full runs of the 64-bit tree) failed to start a process
+        // with ERROR_INTERNAL_ERROR, where the same call a moment later works. Any other error, or that
+        // one three times, ends the step.
+        for (int attempt = 1;; ++attempt) {
+            if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                               &info))
+                break;
+            const DWORD error = GetLastError();
+            if (error != ERROR_INTERNAL_ERROR || attempt == 3)
+                throw Failure("CreateProcess failed, error " + std::to_string(error));
+            Sleep(500);
+            line = commandLine;
+        }
         CloseHandle(info.hThread);
         process_ = info.hProcess;
         pid_ = info.dwProcessId;
