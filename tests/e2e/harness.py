@@ -323,6 +323,14 @@ def accept_and_install(driver, ids):
     driver.click(ids["COMMAND3"])
 
 
+def finish_without_product(driver, ids, timeout_ms=30000):
+    """Clears "start the program" and presses "Zavrsi"; returns the installer's exit code."""
+    driver.click(ids["CHECK4"])
+    wait_until(lambda: driver.checked(ids["CHECK4"]) == 0, what="Check4 to clear")
+    driver.click(ids["COMMAND2"])
+    return driver.wait_exit(timeout_ms)
+
+
 def start_setup(driver, *args, timeout_ms=30000):
     """Starts ZunorSetup.exe with args and waits for its window; returns the pid."""
     pid = driver.start(windows_path(setup_exe()), *args)

@@ -17,6 +17,8 @@ UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Zunor
 SHARED_DLLS_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\SharedDLLs"
 SYSTEM32 = "C:\\windows\\system32\\"  # the system folder as the installer names it
 DEFAULT_LOCATION = "C:\\Program Files\\Brantovik\\"
+# The installer's closing message after a whole installation.
+SUCCESS = "Instalacija programa je uspjesno zavrsena."
 
 
 def https_port():

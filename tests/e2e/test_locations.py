@@ -15,10 +15,9 @@ os.environ["LC_ALL"] = "C.UTF-8"  # before the harness copies the environment: W
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
-from install_env import (LAYERS_KEY, Prefix, SetupRuns, access_log, assert_same_file, https_port,  # noqa: E402
+from install_env import (SUCCESS, LAYERS_KEY, Prefix, SetupRuns, access_log, assert_same_file, https_port,  # noqa: E402
                          sample_files, sample_root)
 
-SUCCESS = "Instalacija programa je uspjesno zavrsena."
 FAILED = "Instalacija nije uspela."
 HEADING = "Lokacija za instalaciju ne moze da se koristi: "
 TRAILING = "naziv se zavrsava tackom ili razmakom."

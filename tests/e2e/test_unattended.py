@@ -146,9 +146,7 @@ class UnattendedTest(SetupRuns, unittest.TestCase):
             harness.accept_and_install(driver, ids)
             driver.wait_message_box(180000)
             driver.message_ok()
-            driver.click(ids["CHECK4"])
-            driver.click(ids["COMMAND2"])
-            self.assertEqual(driver.wait_exit(30000), 0)
+            self.assertEqual(harness.finish_without_product(driver, ids), 0)
         finally:
             driver.close()
 
