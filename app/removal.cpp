@@ -2,12 +2,15 @@
 
 #include <windows.h>
 
+#include <sddl.h>
+
 #include "app/failure_report.h"
 #include "app/win32_ports.h"
 #include "common/texts.h"
 #include "install/install_paths.h"
 #include "install/removal_run.h"
 #include "install/run_failure.h"
+#include "system/loaded_on_use.h"
 #include "system/unique_handles.h"
 
 namespace zunor {
@@ -15,6 +18,8 @@ namespace {
 
 // How long the temporary copy waits for the original to let go of its file.
 constexpr DWORD kOriginalExitWaitMs = 30000;
+// The temporary copy's folder: this, then 32 random hexadecimal digits.
+constexpr wchar_t kCopyFolderPrefix[] = L"ZunorUkloni-";
 
 class MessageBoxDialog final : public RemovalDialog {
 public:
@@ -57,16 +62,49 @@ std::wstring ProgramFolderToRemove(const CommandLine& options, WinFiles& files, 
 
 std::wstring Quoted(const std::wstring& argument) { return L"\"" + argument + L"\""; }
 
+// A new folder of the temporary folder for the copy that runs the removal: its name is drawn at random
+// (nobody can have put a library there beforehand), this program makes it, and only administrators and
+// the system may write in it. Empty when it cannot be made.
+std::wstring MakeCopyFolder() {
+    wchar_t temporary[MAX_PATH + 1] = {};
+    const DWORD length = GetTempPathW(MAX_PATH + 1, temporary);
+    if (length == 0 || length > MAX_PATH)
+        return {};
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)",
+                                                              SDDL_REVISION_1, &descriptor, nullptr))
+        return {};
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+    std::wstring folder;
+    for (int attempt = 0; attempt < 4 && folder.empty(); ++attempt) {
+        unsigned char random[16] = {};
+        if (!BCRYPT_SUCCESS(
+                onUse::BCryptGenRandom(nullptr, random, sizeof random, BCRYPT_USE_SYSTEM_PREFERRED_RNG)))
+            break;
+        std::wstring name = std::wstring(temporary, length) + kCopyFolderPrefix;
+        for (const unsigned char byte : random) {
+            name += L"0123456789abcdef"[byte >> 4];
+            name += L"0123456789abcdef"[byte & 15];
+        }
+        // A folder of that name that is there already is not ours.
+        if (CreateDirectoryW(name.c_str(), &attributes))
+            folder = name;
+    }
+    LocalFree(descriptor);
+    return folder;
+}
+
 // The copy in the product's folder cannot delete itself, so it runs the removal from a temporary copy
 // of itself and waits for that copy's exit code, which comes through a pipe just before the copy
 // removes this program's file (this program has ended by then).
 int RemoveFromTemporaryCopy(const CommandLine& options, const std::wstring& programFolder, RunLog& log) {
-    wchar_t tempFolder[MAX_PATH + 1] = {};
-    const DWORD n = GetTempPathW(MAX_PATH + 1, tempFolder);
-    const std::wstring temporary =
-        std::wstring(tempFolder, n) + L"ZunorUkloni-" + std::to_wstring(GetCurrentProcessId()) + L".exe";
-    if (n == 0 || !CopyFileW(SetupProgramPath().c_str(), temporary.c_str(), FALSE)) {
-        log.Write(L"failure", L"no temporary copy: " + temporary);
+    const std::wstring folder = MakeCopyFolder();
+    const std::wstring temporary = folder + L"\\" + texts::kUninstallerFile;
+    if (folder.empty() || !CopyFileW(SetupProgramPath().c_str(), temporary.c_str(), TRUE)) {
+        log.Write(L"failure",
+                  L"no temporary copy: " + (folder.empty() ? std::wstring(L"no folder") : temporary));
+        if (!folder.empty())
+            RemoveDirectoryW(folder.c_str());
         return kExitStopped;
     }
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
@@ -105,6 +143,7 @@ int RemoveFromTemporaryCopy(const CommandLine& options, const std::wstring& prog
     if (!CreateProcessW(temporary.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
                         &process)) {
         DeleteFileW(temporary.c_str());
+        RemoveDirectoryW(folder.c_str());
         return kExitStopped;
     }
     CloseHandle(process.hThread);
@@ -197,8 +236,11 @@ int RunRemoval(const CommandLine& options, RunLog& log, ConsoleOutput& console) 
         log.Write(L"summary", summary);
     }
     if (options.fromCopy) {
-        // The temporary copy itself goes when the computer restarts.
-        MoveFileExW(SetupProgramPath().c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+        // The temporary copy goes with its folder when the computer restarts.
+        const std::wstring self = SetupProgramPath();
+        MoveFileExW(self.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+        if (NameOf(FolderOf(self)).starts_with(kCopyFolderPrefix))
+            MoveFileExW(FolderOf(self).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     }
     return code;
 }

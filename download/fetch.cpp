@@ -14,8 +14,11 @@
 #include "download/sha256.h"
 #include "download/timeouts.h"
 #include "download/transfer_stop.h"
+#include "system/loaded_on_use.h"
 
 namespace modSetup::detail {
+
+namespace onUse = zunor::onUse;
 
 namespace {
 
@@ -35,10 +38,10 @@ bool IsChunked(HINTERNET request) {
 // time would hold it for hours without ever letting the pace be checked.
 BOOL ReadArrived(HINTERNET request, char* buffer, DWORD size, DWORD* read) {
     DWORD available = 0;
-    if (!InternetQueryDataAvailable(request, &available, 0, 0))
+    if (!onUse::InternetQueryDataAvailable(request, &available, 0, 0))
         return FALSE;
     // Nothing available means the end of the body; the read then says so.
-    return InternetReadFile(request, buffer, available == 0 ? size : std::min(available, size), read);
+    return onUse::InternetReadFile(request, buffer, available == 0 ? size : std::min(available, size), read);
 }
 
 bool CancelRequested(const zunor::TransferOptions& options) {

@@ -6,8 +6,11 @@
 #include "download/http_rules.h"
 #include "download/inet_error.h"
 #include "download/inet_session.h"
+#include "system/loaded_on_use.h"
 
 namespace modSetup::detail {
+
+namespace onUse = zunor::onUse;
 
 namespace {
 
@@ -34,24 +37,24 @@ void Fail(zunor::TransferResult& result, TransferError error, DWORD systemError 
 std::optional<std::wstring> Resolve(const std::wstring& base, const std::wstring& location) {
     DWORD length = 0;
     // The Location value is already encoded; ICU_NO_ENCODE keeps its escapes as they are.
-    InternetCombineUrlW(base.c_str(), location.c_str(), nullptr, &length, ICU_NO_ENCODE);
+    onUse::InternetCombineUrlW(base.c_str(), location.c_str(), nullptr, &length, ICU_NO_ENCODE);
     if (length == 0)
         return std::nullopt;
     std::vector<wchar_t> buffer(length + 1);
     length = static_cast<DWORD>(buffer.size());
-    if (!InternetCombineUrlW(base.c_str(), location.c_str(), buffer.data(), &length, ICU_NO_ENCODE))
+    if (!onUse::InternetCombineUrlW(base.c_str(), location.c_str(), buffer.data(), &length, ICU_NO_ENCODE))
         return std::nullopt;
     return std::wstring(buffer.data(), length);
 }
 
 std::wstring FinalUrl(HINTERNET request) {
     DWORD size = 0;
-    InternetQueryOptionW(request, INTERNET_OPTION_URL, nullptr, &size);
+    onUse::InternetQueryOptionW(request, INTERNET_OPTION_URL, nullptr, &size);
     if (size == 0)
         return L"";
     std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 1);
     size = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
-    if (!InternetQueryOptionW(request, INTERNET_OPTION_URL, buffer.data(), &size))
+    if (!onUse::InternetQueryOptionW(request, INTERNET_OPTION_URL, buffer.data(), &size))
         return L"";
     return std::wstring(buffer.data());
 }
@@ -68,7 +71,7 @@ std::optional<UrlParts> Crack(const std::wstring& url) {
     parts.dwHostNameLength = 1;
     parts.dwUrlPathLength = 1;
     parts.dwExtraInfoLength = 1;
-    if (!InternetCrackUrlW(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts))
+    if (!onUse::InternetCrackUrlW(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts))
         return std::nullopt;
     if (parts.nScheme != INTERNET_SCHEME_HTTPS || !parts.lpszHostName || parts.dwHostNameLength == 0)
         return std::nullopt;
@@ -100,12 +103,12 @@ OpenRequest Send(const std::wstring& url, const std::wstring& headers, zunor::Tr
         return {};
     }
     OpenRequest opened;
-    opened.connection.reset(InternetConnectW(session, parts->host.c_str(), parts->port, nullptr, nullptr,
-                                             INTERNET_SERVICE_HTTP, 0, 0));
+    opened.connection.reset(onUse::InternetConnectW(session, parts->host.c_str(), parts->port, nullptr,
+                                                    nullptr, INTERNET_SERVICE_HTTP, 0, 0));
     if (opened.connection) {
         const wchar_t* accept[] = {L"*/*", nullptr};
-        opened.request.reset(HttpOpenRequestW(opened.connection.get(), L"GET", parts->object.c_str(), nullptr,
-                                              nullptr, accept, kRequestFlags, 0));
+        opened.request.reset(onUse::HttpOpenRequestW(opened.connection.get(), L"GET", parts->object.c_str(),
+                                                     nullptr, nullptr, accept, kRequestFlags, 0));
     }
     if (!opened.request) {
         error = GetLastError();
@@ -114,8 +117,8 @@ OpenRequest Send(const std::wstring& url, const std::wstring& headers, zunor::Tr
     }
     ApplyTimeouts(opened.request.get());
     const ULONGLONG start = GetTickCount64();
-    if (!HttpSendRequestW(opened.request.get(), headers.empty() ? nullptr : headers.c_str(),
-                          static_cast<DWORD>(headers.size()), nullptr, 0)) {
+    if (!onUse::HttpSendRequestW(opened.request.get(), headers.empty() ? nullptr : headers.c_str(),
+                                 static_cast<DWORD>(headers.size()), nullptr, 0)) {
         error = GetLastError();
         const auto limits = CurrentTimeouts();
         Fail(
@@ -131,12 +134,12 @@ OpenRequest Send(const std::wstring& url, const std::wstring& headers, zunor::Tr
 
 std::optional<std::wstring> QueryHeader(HINTERNET request, DWORD header) {
     DWORD size = 0;
-    if (!HttpQueryInfoW(request, header, nullptr, &size, nullptr) &&
+    if (!onUse::HttpQueryInfoW(request, header, nullptr, &size, nullptr) &&
         GetLastError() != ERROR_INSUFFICIENT_BUFFER)
         return std::nullopt;
     std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 1);
     size = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
-    if (!HttpQueryInfoW(request, header, buffer.data(), &size, nullptr))
+    if (!onUse::HttpQueryInfoW(request, header, buffer.data(), &size, nullptr))
         return std::nullopt;
     return std::wstring(buffer.data(), size / sizeof(wchar_t));
 }
@@ -155,8 +158,8 @@ OpenRequest OpenGet(const std::wstring& url, zunor::TransferResult& result, cons
 
         DWORD status = 0;
         DWORD size = sizeof status;
-        if (!HttpQueryInfoW(opened.request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
-                            &size, nullptr)) {
+        if (!onUse::HttpQueryInfoW(opened.request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER,
+                                   &status, &size, nullptr)) {
             Fail(result, TransferError::ConnectionLost, GetLastError());
             return {};
         }

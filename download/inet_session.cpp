@@ -8,6 +8,8 @@
 
 namespace modSetup {
 
+namespace onUse = zunor::onUse;
+
 namespace {
 
 constexpr wchar_t kUserAgent[] = L"ZunorSetup/2021";
@@ -34,10 +36,10 @@ SessionState& State() {
 void SetTimeouts(HINTERNET handle, const Timeouts& t) {
     DWORD connect = t.connectMs;
     DWORD receive = t.receiveMs;
-    InternetSetOptionW(handle, INTERNET_OPTION_CONNECT_TIMEOUT, &connect, sizeof connect);
-    InternetSetOptionW(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &receive, sizeof receive);
+    onUse::InternetSetOptionW(handle, INTERNET_OPTION_CONNECT_TIMEOUT, &connect, sizeof connect);
+    onUse::InternetSetOptionW(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &receive, sizeof receive);
     // A send that cannot proceed is as stuck as a silent receive.
-    InternetSetOptionW(handle, INTERNET_OPTION_SEND_TIMEOUT, &receive, sizeof receive);
+    onUse::InternetSetOptionW(handle, INTERNET_OPTION_SEND_TIMEOUT, &receive, sizeof receive);
 }
 
 } // namespace
@@ -64,10 +66,13 @@ HINTERNET Session(DWORD* error) {
     if (!state.handle) {
         // Windows keeps two connections to a server unless told otherwise; the files go over more.
         ULONG connections = static_cast<ULONG>(zunor::kMaxConnections);
-        InternetSetOptionW(nullptr, INTERNET_OPTION_MAX_CONNS_PER_SERVER, &connections, sizeof connections);
-        InternetSetOptionW(nullptr, INTERNET_OPTION_MAX_CONNS_PER_1_0_SERVER, &connections, sizeof connections);
+        onUse::InternetSetOptionW(nullptr, INTERNET_OPTION_MAX_CONNS_PER_SERVER, &connections,
+                                  sizeof connections);
+        onUse::InternetSetOptionW(nullptr, INTERNET_OPTION_MAX_CONNS_PER_1_0_SERVER, &connections,
+                                  sizeof connections);
         // PRECONFIG: an office behind a proxy reaches the server the way its browser does.
-        state.handle.reset(InternetOpenW(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+        state.handle.reset(
+            onUse::InternetOpenW(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
         if (!state.handle) {
             *error = GetLastError();
             return nullptr;

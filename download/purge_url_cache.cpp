@@ -6,8 +6,11 @@
 #include <unordered_set>
 
 #include "download/modsetup.h"
+#include "system/loaded_on_use.h"
 
 namespace modSetup {
+
+namespace onUse = zunor::onUse;
 
 namespace {
 
@@ -23,7 +26,7 @@ public:
     CacheWalk() {
         for (int tries = 0; !find_ && tries < 2; ++tries) {
             DWORD size = size_;
-            find_ = FindFirstUrlCacheEntryW(nullptr, Entry(), &size);
+            find_ = onUse::FindFirstUrlCacheEntryW(nullptr, Entry(), &size);
             if (!find_ && !Grown(size))
                 break;
         }
@@ -31,7 +34,7 @@ public:
     }
     ~CacheWalk() {
         if (find_)
-            FindCloseUrlCache(find_);
+            onUse::FindCloseUrlCache(find_);
     }
     CacheWalk(const CacheWalk&) = delete;
     CacheWalk& operator=(const CacheWalk&) = delete;
@@ -41,7 +44,7 @@ public:
     void Next() {
         for (int tries = 0; tries < 2; ++tries) {
             DWORD size = size_;
-            if (FindNextUrlCacheEntryW(find_, Entry(), &size))
+            if (onUse::FindNextUrlCacheEntryW(find_, Entry(), &size))
                 return;
             if (!Grown(size))
                 break;
@@ -79,7 +82,7 @@ int PurgeUrlCache(const std::wstring& url, const std::function<void()>& processM
             // The window's trouble is not the purge's; the deletion still runs.
         }
         // Zero means no entry was removed, whatever the reason: that ends the purge.
-        if (!DeleteUrlCacheEntryW(url.c_str()))
+        if (!onUse::DeleteUrlCacheEntryW(url.c_str()))
             return passes;
     }
 }
@@ -103,7 +106,7 @@ int PurgeUrlCaches(const std::vector<std::wstring>& urls, const std::function<vo
         }
         int deleted = 0;
         for (const std::wstring& url : found)
-            deleted += DeleteUrlCacheEntryW(url.c_str()) ? 1 : 0;
+            deleted += onUse::DeleteUrlCacheEntryW(url.c_str()) ? 1 : 0;
         return deleted;
     } catch (...) {
         return 0;

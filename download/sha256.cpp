@@ -8,6 +8,8 @@
 
 namespace modSetup::detail {
 
+namespace onUse = zunor::onUse;
+
 namespace {
 bool Succeeded(NTSTATUS status) {
     return status >= 0;
@@ -22,25 +24,26 @@ Sha256::Sha256(Engine engine) {
         std::copy(std::begin(initial), std::end(initial), state_);
         return;
     }
-    if (!Succeeded(BCryptOpenAlgorithmProvider(&algorithm_, BCRYPT_SHA256_ALGORITHM, nullptr, 0))) {
+    if (!Succeeded(onUse::BCryptOpenAlgorithmProvider(&algorithm_, BCRYPT_SHA256_ALGORITHM, nullptr, 0))) {
         algorithm_ = nullptr;
         return;
     }
     DWORD objectBytes = 0;
     ULONG written = 0;
-    if (!Succeeded(BCryptGetProperty(algorithm_, BCRYPT_OBJECT_LENGTH, reinterpret_cast<PUCHAR>(&objectBytes),
-                                     sizeof objectBytes, &written, 0)))
+    if (!Succeeded(onUse::BCryptGetProperty(algorithm_, BCRYPT_OBJECT_LENGTH,
+                                            reinterpret_cast<PUCHAR>(&objectBytes), sizeof objectBytes,
+                                            &written, 0)))
         return;
     object_ = std::make_unique<UCHAR[]>(objectBytes);
-    if (!Succeeded(BCryptCreateHash(algorithm_, &hash_, object_.get(), objectBytes, nullptr, 0, 0)))
+    if (!Succeeded(onUse::BCryptCreateHash(algorithm_, &hash_, object_.get(), objectBytes, nullptr, 0, 0)))
         hash_ = nullptr;
 }
 
 Sha256::~Sha256() {
     if (hash_)
-        BCryptDestroyHash(hash_);
+        onUse::BCryptDestroyHash(hash_);
     if (algorithm_)
-        BCryptCloseAlgorithmProvider(algorithm_, 0);
+        onUse::BCryptCloseAlgorithmProvider(algorithm_, 0);
 }
 
 void Sha256::Add(const void* data, ULONG size) {
@@ -51,7 +54,7 @@ void Sha256::Add(const void* data, ULONG size) {
         return;
     }
     // CNG takes a non-const pointer but does not write through it.
-    if (!Succeeded(BCryptHashData(hash_, static_cast<PUCHAR>(const_cast<void*>(data)), size, 0)))
+    if (!Succeeded(onUse::BCryptHashData(hash_, static_cast<PUCHAR>(const_cast<void*>(data)), size, 0)))
         failed_ = true;
 }
 
@@ -90,7 +93,8 @@ std::optional<zunor::Sha256Digest> Sha256::Finish() {
         failed_ = true; // a finished hash takes no more data
         return digest;
     }
-    const bool done = Succeeded(BCryptFinishHash(hash_, digest.data(), static_cast<ULONG>(digest.size()), 0));
+    const bool done =
+        Succeeded(onUse::BCryptFinishHash(hash_, digest.data(), static_cast<ULONG>(digest.size()), 0));
     failed_ = true; // a finished hash takes no more data
     if (!done)
         return std::nullopt;

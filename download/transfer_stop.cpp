@@ -5,7 +5,11 @@
 #include <mutex>
 #include <vector>
 
+#include "system/loaded_on_use.h"
+
 namespace modSetup {
+
+namespace onUse = zunor::onUse;
 
 namespace {
 
@@ -36,7 +40,7 @@ bool StopTransfers(unsigned long timeoutMs) {
         std::lock_guard guard(state.lock);
         for (auto& watched : state.requests) {
             if (!watched.closed) {
-                InternetCloseHandle(watched.request);
+                onUse::InternetCloseHandle(watched.request);
                 watched.closed = true;
             }
         }
@@ -92,7 +96,7 @@ RequestWatch::RequestWatch(HINTERNET request) : request_(request) {
     // A stop that came before the request was opened closes it at once.
     const bool closed = state.stopping;
     if (closed)
-        InternetCloseHandle(request_);
+        onUse::InternetCloseHandle(request_);
     state.requests.push_back({request_, closed});
 }
 

@@ -1,44 +1,62 @@
 #include "system/loaded_on_use.h"
 
-namespace zunor::onUse {
+#include <string>
+
+namespace zunor {
+
+void LimitLibrarySearchToSystem() {
+    // The current folder leaves the search wherever the next call is missing.
+    SetDllDirectoryW(L"");
+    // Windows 8, and 7 with KB2533623: every load by name, the system's own for this process too.
+    using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
+    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    const auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFunction>(
+        reinterpret_cast<void*>(kernel ? GetProcAddress(kernel, "SetDefaultDllDirectories") : nullptr));
+    if (setDefault)
+        setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
 
 namespace {
 
-// The function name of library, or nullptr. The library stays loaded for the rest of the process.
-template <typename Function>
-Function Resolve(const wchar_t* library, const char* name) {
-    HMODULE module = LoadLibraryW(library);
-    if (!module)
+// What a library loads for itself later, by name (its delayed imports: the TLS provider and the
+// certificates for WinINet), loaded beforehand from the system directory. A system whose own loads are
+// not limited (Windows 7 without KB2533623, and Wine, whose delayed imports ignore the limit) would look
+// for them beside the program first.
+struct Companions {
+    const wchar_t* library;
+    const wchar_t* companions[3];
+};
+constexpr Companions kCompanions[] = {
+    {L"wininet.dll", {L"crypt32.dll", L"secur32.dll", nullptr}},
+};
+
+HMODULE LoadOne(const wchar_t* name) {
+    if (HMODULE module = LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32))
+        return module;
+    if (GetLastError() != ERROR_INVALID_PARAMETER)
         return nullptr;
-    // The address GetProcAddress gives is the function's; its declared type is only a placeholder.
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+    // A system without the search flags: the full path, and the library's own imports looked for in its
+    // folder first.
+    wchar_t folder[MAX_PATH + 1] = {};
+    const UINT length = GetSystemDirectoryW(folder, MAX_PATH + 1);
+    if (length == 0 || length > MAX_PATH)
+        return nullptr;
+    const std::wstring path = std::wstring(folder, length) + L"\\" + name;
+    return LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
 } // namespace
 
-HRESULT CoInitializeEx(LPVOID reserved, DWORD flags) {
-    static const auto call = Resolve<decltype(&::CoInitializeEx)>(L"ole32.dll", "CoInitializeEx");
-    return call ? call(reserved, flags) : E_FAIL;
-}
-
-void CoUninitialize() {
-    static const auto call = Resolve<decltype(&::CoUninitialize)>(L"ole32.dll", "CoUninitialize");
-    if (call)
-        call();
-}
-
-HRESULT CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID iid, LPVOID* object) {
-    static const auto call = Resolve<decltype(&::CoCreateInstance)>(L"ole32.dll", "CoCreateInstance");
-    if (!call) {
-        *object = nullptr;
-        return E_FAIL;
+HMODULE LoadSystemLibrary(const wchar_t* name) {
+    for (const Companions& entry : kCompanions) {
+        if (lstrcmpiW(entry.library, name) != 0)
+            continue;
+        for (const wchar_t* companion : entry.companions) {
+            if (companion && !GetModuleHandleW(companion))
+                LoadOne(companion); // held for the rest of the process, like the library itself
+        }
     }
-    return call(clsid, outer, context, iid, object);
+    return LoadOne(name);
 }
 
-BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* controls) {
-    static const auto call = Resolve<decltype(&::InitCommonControlsEx)>(L"comctl32.dll", "InitCommonControlsEx");
-    return call ? call(controls) : FALSE;
-}
-
-} // namespace zunor::onUse
+} // namespace zunor

@@ -24,7 +24,8 @@ struct HkeyCloser {
 };
 struct HinternetCloser {
     void operator()(HINTERNET h) const noexcept {
-        if (h) InternetCloseHandle(h);
+        if (h)
+            onUse::InternetCloseHandle(h);
     }
 };
 struct HmoduleCloser {
