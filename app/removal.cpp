@@ -6,6 +6,7 @@
 
 #include "app/failure_report.h"
 #include "app/win32_ports.h"
+#include "common/sha256_plain.h"
 #include "common/texts.h"
 #include "install/install_paths.h"
 #include "install/removal_run.h"
@@ -77,15 +78,11 @@ std::wstring MakeCopyFolder() {
     SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
     std::wstring folder;
     for (int attempt = 0; attempt < 4 && folder.empty(); ++attempt) {
-        unsigned char random[16] = {};
+        std::uint8_t random[16] = {};
         if (!BCRYPT_SUCCESS(
                 onUse::BCryptGenRandom(nullptr, random, sizeof random, BCRYPT_USE_SYSTEM_PREFERRED_RNG)))
             break;
-        std::wstring name = std::wstring(temporary, length) + kCopyFolderPrefix;
-        for (const unsigned char byte : random) {
-            name += L"0123456789abcdef"[byte >> 4];
-            name += L"0123456789abcdef"[byte & 15];
-        }
+        const std::wstring name = std::wstring(temporary, length) + kCopyFolderPrefix + HexText(random);
         // A folder of that name that is there already is not ours.
         if (CreateDirectoryW(name.c_str(), &attributes))
             folder = name;
@@ -140,8 +137,9 @@ int RemoveFromTemporaryCopy(const CommandLine& options, const std::wstring& prog
     UniqueHandle outHandle(outCopy);
     PROCESS_INFORMATION process{};
     log.Write(L"uninstaller", L"runs from " + temporary);
-    if (!CreateProcessW(temporary.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                        &process)) {
+    // Its own folder is its current one: a program's current folder cannot be removed while it runs.
+    if (!CreateProcessW(temporary.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(),
+                        &startup, &process)) {
         DeleteFileW(temporary.c_str());
         RemoveDirectoryW(folder.c_str());
         return kExitStopped;

@@ -9,6 +9,7 @@
 #include "download/modsetup.h"
 #include "generated/version.h"
 #include "system/desktop_folder.h"
+#include "system/direct_removal.h"
 #include "system/file_version.h"
 #include "system/layer_marks.h"
 #include "system/program_group.h"
@@ -150,18 +151,20 @@ bool WinFiles::WriteFile(const std::wstring& path, std::string_view bytes) {
 }
 
 RunFiles::Removal WinFiles::RemoveFile(const std::wstring& path) {
-    if (DeleteFileW(path.c_str())) return Removal::Removed;
-    switch (GetLastError()) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
+    switch (RemoveFileDirectly(path)) {
+    case DirectRemoval::Removed:
+        return Removal::Removed;
+    case DirectRemoval::Absent:
         return Removal::Absent;
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-    case ERROR_ACCESS_DENIED:  // also what a running program's own file gives
-        return GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES ? Removal::Absent : Removal::InUse;
-    default:
-        return Removal::Failed;
+    case DirectRemoval::InUse:
+        return Removal::InUse;
+    case DirectRemoval::Redirected:
+        return Removal::Redirected;
+    case DirectRemoval::NotEmpty:
+    case DirectRemoval::Failed:
+        break;
     }
+    return Removal::Failed;
 }
 
 bool WinFiles::RemoveAtRestart(const std::wstring& path) {
@@ -169,16 +172,20 @@ bool WinFiles::RemoveAtRestart(const std::wstring& path) {
 }
 
 RunFiles::FolderRemoval WinFiles::RemoveFolder(const std::wstring& path) {
-    if (RemoveDirectoryW(path.c_str())) return FolderRemoval::Removed;
-    switch (GetLastError()) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
+    switch (RemoveFolderDirectly(path)) {
+    case DirectRemoval::Removed:
+        return FolderRemoval::Removed;
+    case DirectRemoval::Absent:
         return FolderRemoval::Absent;
-    case ERROR_DIR_NOT_EMPTY:
+    case DirectRemoval::NotEmpty:
         return FolderRemoval::NotEmpty;
-    default:
-        return FolderRemoval::Failed;
+    case DirectRemoval::Redirected:
+        return FolderRemoval::Redirected;
+    case DirectRemoval::InUse:
+    case DirectRemoval::Failed:
+        break;
     }
+    return FolderRemoval::Failed;
 }
 
 namespace {
@@ -302,6 +309,10 @@ bool WinRegistration::WriteUninstallEntry(const UninstallEntry& entry) { return 
 std::optional<std::wstring> WinRegistration::UninstallLocation() { return ReadUninstallLocation(); }
 
 bool WinRegistration::DeleteUninstallEntry() { return zunor::DeleteUninstallEntry(); }
+
+std::optional<RecordSeal> WinRegistration::ReadRecordSeal() { return zunor::ReadRecordSeal(); }
+
+bool WinRegistration::WriteRecordSeal(const RecordSeal& seal) { return zunor::WriteRecordSeal(seal); }
 
 bool WinRegistration::AddSharedUse(const std::wstring& path, bool fileWasThere) {
     return zunor::AddSharedUse(path, fileWasThere);

@@ -79,6 +79,8 @@ public:
     bool WriteUninstallEntry(const UninstallEntry& entry) override;
     std::optional<std::wstring> UninstallLocation() override;
     bool DeleteUninstallEntry() override;
+    std::optional<RecordSeal> ReadRecordSeal() override;
+    bool WriteRecordSeal(const RecordSeal& seal) override;
     bool AddSharedUse(const std::wstring& path, bool fileWasThere) override;
     SharedRelease ReleaseSharedUse(const std::wstring& path) override;
 };

@@ -84,13 +84,14 @@ public:
     // is complete and on disk.
     virtual bool WriteFile(const std::wstring& path, std::string_view bytes) = 0;
 
-    // Removal. A file held open by a program is InUse; one that is already gone is Absent.
-    enum class Removal { Removed, Absent, InUse, Failed };
+    // Removal. A file held open by a program is InUse; one that is already gone is Absent. A path that
+    // leads elsewhere than it says (a link or junction on the way) is Redirected, and nothing is removed.
+    enum class Removal { Removed, Absent, InUse, Failed, Redirected };
     virtual Removal RemoveFile(const std::wstring& path) = 0;
     // Marks a file for deletion when the computer next starts.
     virtual bool RemoveAtRestart(const std::wstring& path) = 0;
     // Removes a folder only when it is empty; NotEmpty is no failure.
-    enum class FolderRemoval { Removed, Absent, NotEmpty, Failed };
+    enum class FolderRemoval { Removed, Absent, NotEmpty, Failed, Redirected };
     virtual FolderRemoval RemoveFolder(const std::wstring& path) = 0;
     // The short (8.3) form of an existing path, as its volume gives it (a name without one stays as it
     // is); nullopt when the path does not exist.
@@ -141,6 +142,15 @@ struct UninstallEntry {
     bool operator==(const UninstallEntry&) const = default;
 };
 
+// What vouches for the install record, which lies where standard users may be able to write: its size
+// and SHA-256, kept in the entry, where only an administrator can write.
+struct RecordSeal {
+    std::uint64_t size = 0;
+    std::wstring sha256; // 64 lower-case hexadecimal digits
+
+    bool operator==(const RecordSeal&) const = default;
+};
+
 // What giving back one use of a shared component left.
 enum class SharedRelease {
     StillUsed,  // other programs count on it: it stays
@@ -163,6 +173,10 @@ public:
     // The entry's InstallLocation, when the entry exists.
     virtual std::optional<std::wstring> UninstallLocation() = 0;
     virtual bool DeleteUninstallEntry() = 0;  // an absent entry counts as deleted
+    // The record's seal in the entry; nullopt when there is none (no entry, or an earlier version's).
+    virtual std::optional<RecordSeal> ReadRecordSeal() = 0;
+    // Into the entry that is there; false when there is none.
+    virtual bool WriteRecordSeal(const RecordSeal& seal) = 0;
     // One more use of a component in the system folder. A file that was there before without a count
     // is counted as used once already, as other installers do, so that removing this product keeps it.
     virtual bool AddSharedUse(const std::wstring& path, bool fileWasThere) = 0;

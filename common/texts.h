@@ -70,6 +70,10 @@ inline constexpr wchar_t kItemNotUnregistered[] = L"Nije odjavljeno: ";         
 inline constexpr wchar_t kItemLayerNotRemoved[] = L"Nije uklonjena oznaka kompatibilnosti: ";  // <value name>
 inline constexpr wchar_t kItemEntryNotRemoved[] = L"Nije uklonjen unos iz spiska instaliranih programa: ";  // <key>
 inline constexpr wchar_t kRecordDamaged[] = L"Zapis o instalaciji je ostecen.";
+inline constexpr wchar_t kRecordChanged[] =
+    L"Zapis o instalaciji je izmenjen posle instalacije. Pokrenite ponovo instalaciju programa, ona ga popravlja.";
+// An entry of the record that no installation makes (a line added to it): never touched.
+inline constexpr wchar_t kItemNotOfInstallation[] = L"Preskoceno, ne pripada instalaciji: ";  // <path>
 inline constexpr wchar_t kSummaryRemoved[] = L"Uklanjanje zavrseno.";
 inline constexpr wchar_t kSummaryRemoveIncompletePrefix[] = L"Uklanjanje nije u potpunosti zavrseno (";
 inline constexpr wchar_t kSummaryRemoveFailed[] = L"Uklanjanje nije uspelo.";

@@ -3,6 +3,7 @@
 #include <array>
 #include <utility>
 
+#include "common/sha256_plain.h"
 #include "install/install_paths.h"
 #include "install/utf8_text.h"
 
@@ -173,6 +174,10 @@ std::optional<InstallRecord> ParseRecord(std::string_view text) {
         return std::nullopt;
     }
     return record;
+}
+
+RecordSeal SealOf(std::string_view text) {
+    return RecordSeal{text.size(), HexText(Sha256Of(text))};
 }
 
 } // namespace zunor

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/run_ports.h"
+
 namespace zunor {
 
 enum class RecordKind {
@@ -47,5 +49,8 @@ struct InstallRecord {
 // an empty path, a control character, a size that is not a number, bytes that are not UTF-8.
 std::string FormatRecord(const InstallRecord& record);
 std::optional<InstallRecord> ParseRecord(std::string_view text);
+
+// The seal of the record's text, as the entry keeps it.
+RecordSeal SealOf(std::string_view text);
 
 } // namespace zunor

@@ -6,6 +6,7 @@
 #include "install/ansi_path.h"
 #include "install/install_paths.h"
 #include "install/listed_name.h"
+#include "install/record_rules.h"
 #include "install/run_failure.h"
 #include "common/texts.h"
 #include "install/transfer_log.h"
@@ -68,7 +69,6 @@ RunOutcome InstallationRun::Execute() {
     }
     window_.SetCancelCaption(texts::kFinish);
     CreateFolders();
-    ReadEarlierRecord();
 
     FetchListing(ListingKind::Support);
     FetchListing(ListingKind::Program);
@@ -78,6 +78,7 @@ RunOutcome InstallationRun::Execute() {
     ReadListing(ListingKind::Program);
     ReadListing(ListingKind::Support);
     ReadListing(ListingKind::Template);
+    ReadEarlierRecord();
     for (const ListingKind kind : kRetrievalOrder) {
         LoadChecksums(kind);
     }
@@ -165,7 +166,11 @@ void InstallationRun::CreateFolders() {
     }
 }
 
-// An update adds to what earlier runs placed. A record that cannot be read is started anew.
+// An update adds to what earlier runs placed. The record lies where standard users may write, and this
+// run seals what it writes: so a record the entry's seal does not vouch for (an earlier version's has
+// none, or it was changed since) gives only what an installation can have made, and of the components
+// only those this run places too, so that no line ever makes another program's counted component ours.
+// A record that cannot be read is started anew.
 void InstallationRun::ReadEarlierRecord() {
     const std::wstring path = ProgramFolderWithSlash(Location()) + texts::kRecordFile;
     const std::optional<std::string> text = files_.ReadFile(path);
@@ -173,10 +178,37 @@ void InstallationRun::ReadEarlierRecord() {
         return;
     }
     std::optional<InstallRecord> record = ParseRecord(*text);
-    log_.Write(kLogRecord, path + (record ? L": read" : L": damaged, written anew"));
-    if (record) {
-        earlier_ = std::move(*record);
+    if (!record) {
+        log_.Write(kLogRecord, path + L": damaged, written anew");
+        return;
     }
+    const std::optional<RecordSeal> seal = registration_.ReadRecordSeal();
+    const bool vouched = seal && *seal == SealOf(*text);
+    log_.Write(kLogRecord, path + (vouched ? L": read"
+                                   : seal  ? L": changed after the installation, checked"
+                                           : L": no seal (an earlier version's), checked"));
+    if (!vouched) {
+        const InstallBounds bounds{ProgramFolder(Location()), system_.SystemDir(), system_.DesktopDirectory(),
+                                   system_.ProgramGroupFolder()};
+        std::erase_if(record->entries, [&](const RecordEntry& entry) {
+            const bool foreign = !InstallCanHaveMade(entry, bounds) ||
+                                 (entry.kind == RecordKind::Component && !IsListedComponent(entry.path));
+            if (foreign) {
+                log_.Write(kLogRecord, entry.path + L": left out");
+            }
+            return foreign;
+        });
+    }
+    earlier_ = std::move(*record);
+}
+
+bool InstallationRun::IsListedComponent(const std::wstring& path) {
+    for (const PlanEntry* entry : plan_[ListingKind::Support].Files()) {
+        if (SamePath(PlaceOf(*entry, {}, system_.SystemDir()).path, path)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 void InstallationRun::FetchListing(ListingKind kind) {
@@ -594,17 +626,23 @@ void InstallationRun::RegisterForRemoval() {
     InstallRecord record = earlier_;
     record.Merge(placed_);
     const std::wstring recordPath = program + texts::kRecordFile;
-    const bool written = files_.WriteFile(recordPath, FormatRecord(record));
+    const std::string text = FormatRecord(record);
+    const bool written = files_.WriteFile(recordPath, text);
     log_.Write(kLogRecord, recordPath + L": " + std::to_wstring(record.entries.size()) + L" entries, " +
                                Result(written));
     if (!written) {
         Fail(FailureKind::Record, recordPath);
     }
-    // The entry runs the copy, so it is written only where a copy is there to run.
-    if (copied || files_.FileExists(copy)) {
-        WriteUninstallEntry(copy, record.TotalBytes());
-    } else {
+    // The entry runs the copy, so it is written only where a copy is there to run. It keeps the seal of
+    // the record just written (the bytes in hand, not what lies on disk by now).
+    if (!copied && !files_.FileExists(copy)) {
         Fail(FailureKind::UninstallEntry, texts::kUninstallKey);
+    } else if (WriteUninstallEntry(copy, record.TotalBytes()) && written) {
+        const bool sealed = registration_.WriteRecordSeal(SealOf(text));
+        log_.Write(kLogRecord, recordPath + L": sealed in the entry " + Result(sealed));
+        if (!sealed) {
+            Fail(FailureKind::UninstallEntry, texts::kUninstallKey);
+        }
     }
 }
 
@@ -639,7 +677,7 @@ bool InstallationRun::CopyUninstaller(const std::wstring& copy) {
     return true;
 }
 
-void InstallationRun::WriteUninstallEntry(const std::wstring& copy, std::uint64_t bytes) {
+bool InstallationRun::WriteUninstallEntry(const std::wstring& copy, std::uint64_t bytes) {
     const std::wstring location = Location();
     const std::wstring product = ProgramFilePath(location, texts::kProductExe);
     UninstallEntry entry;
@@ -660,6 +698,7 @@ void InstallationRun::WriteUninstallEntry(const std::wstring& copy, std::uint64_
     if (!written) {
         Fail(FailureKind::UninstallEntry, texts::kUninstallKey);
     }
+    return written;
 }
 
 void InstallationRun::HideProgress() {

@@ -63,10 +63,11 @@ private:
     void MarkSetupFolder();
     LayerWrite WriteLayer(const std::wstring& valueName);
     void ReadEarlierRecord();
+    bool IsListedComponent(const std::wstring& path);
     void RegisterForRemoval();
     void CountSharedUses();
     bool CopyUninstaller(const std::wstring& copy);
-    void WriteUninstallEntry(const std::wstring& copy, std::uint64_t bytes);
+    bool WriteUninstallEntry(const std::wstring& copy, std::uint64_t bytes);
     void HideProgress();
     void ShowOutcome();
     void Fail(FailureKind kind, std::wstring name, std::wstring reason = {});

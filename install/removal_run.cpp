@@ -5,6 +5,7 @@
 
 #include "common/texts.h"
 #include "install/install_paths.h"
+#include "install/record_rules.h"
 #include "install/run_failure.h"
 
 namespace zunor {
@@ -33,6 +34,8 @@ const wchar_t* RemovalText(RunFiles::Removal removal) {
         return L"in use";
     case RunFiles::Removal::Failed:
         return L"failed";
+    case RunFiles::Removal::Redirected:
+        return L"leads elsewhere (a link on the way), not touched";
     }
     return L"failed";
 }
@@ -70,6 +73,8 @@ RemovalOutcome RemovalRun::Execute(const std::function<void(const std::vector<Fa
 }
 
 // An entry whose folder is gone still deserves removing; without record and entry there is nothing.
+// The record lies where standard users may write: it must be the one the entry's seal vouches for, and
+// even so only what an installation can have made is taken from it.
 bool RemovalRun::Load() {
     const std::optional<std::string> text = files_.ReadFile(recordPath_);
     if (!text) {
@@ -77,13 +82,29 @@ bool RemovalRun::Load() {
         log_.Write(kLogRecord, recordPath_ + (entry ? L": absent, the entry is there" : L": absent"));
         return entry;
     }
+    const std::optional<RecordSeal> seal = registration_.ReadRecordSeal();
+    if (seal && *seal != SealOf(*text)) {
+        log_.Write(kLogRecord, recordPath_ + L": changed after the installation (the entry's seal is " +
+                                   std::to_wstring(seal->size) + L" bytes, " + seal->sha256 + L")");
+        throw RunFailure{kErrorInvalidData, texts::kRecordChanged, texts::kContextFile + recordPath_};
+    }
     std::optional<InstallRecord> record = ParseRecord(*text);
     if (!record) {
         log_.Write(kLogRecord, recordPath_ + L": damaged");
         throw RunFailure{kErrorInvalidData, texts::kRecordDamaged, texts::kContextFile + recordPath_};
     }
-    record_ = std::move(*record);
-    log_.Write(kLogRecord, recordPath_ + L": " + std::to_wstring(record_.entries.size()) + L" entries");
+    log_.Write(kLogRecord, recordPath_ + L": " + std::to_wstring(record->entries.size()) + L" entries, " +
+                               (seal ? L"sealed" : L"no seal (an earlier version's)"));
+    const InstallBounds bounds{programFolder_, system_.SystemDir(), system_.DesktopDirectory(),
+                               system_.ProgramGroupFolder()};
+    for (RecordEntry& entry : record->entries) {
+        if (InstallCanHaveMade(entry, bounds)) {
+            record_.entries.push_back(std::move(entry));
+        } else {
+            log_.Write(kLogRecord, entry.path + L": no installation makes this, not touched");
+            Fail(FailureKind::NotOfInstallation, entry.path);
+        }
+    }
     return true;
 }
 
@@ -152,7 +173,8 @@ void RemovalRun::ReleaseComponent(const RecordEntry& component) {
         log_.Write(kLogShared, component.path + L": still used by other programs, kept");
         return;
     case SharedRelease::Missing:
-        log_.Write(kLogShared, component.path + L": no count, kept");
+        log_.Write(kLogShared, component.path + L": no count, not touched");
+        Fail(FailureKind::NotOfInstallation, component.path);
         return;
     case SharedRelease::Failed:
         log_.Write(kLogShared, component.path + L": count not written");
@@ -173,6 +195,10 @@ void RemovalRun::ReleaseComponent(const RecordEntry& component) {
     if (Gone(removal)) {
         return;
     }
+    if (removal == RunFiles::Removal::Redirected) {
+        Fail(FailureKind::NotOfInstallation, component.path);
+        return;
+    }
     const bool scheduled = removal == RunFiles::Removal::InUse && files_.RemoveAtRestart(component.path);
     log_.Write(kLogRemove, component.path + (scheduled ? L": at the next restart" : L": kept"));
     Fail(scheduled ? FailureKind::RemovedAtRestart : FailureKind::NotRemoved, component.path);
@@ -181,7 +207,9 @@ void RemovalRun::ReleaseComponent(const RecordEntry& component) {
 void RemovalRun::RemoveFileOrKeep(const RecordEntry& entry) {
     const RunFiles::Removal removal = files_.RemoveFile(entry.path);
     log_.Write(kLogRemove, entry.path + L": " + RemovalText(removal));
-    if (!Gone(removal)) {
+    if (removal == RunFiles::Removal::Redirected) {
+        Fail(FailureKind::NotOfInstallation, entry.path);
+    } else if (!Gone(removal)) {
         remaining_.Add(entry.kind, entry.path, entry.size);
         Fail(FailureKind::NotRemoved, entry.path);
     }
@@ -195,8 +223,13 @@ void RemovalRun::FinishRecord(const std::function<void(const std::vector<FailedI
                 remaining_.Add(entry.kind, entry.path, entry.size);
             }
         }
-        const bool written = files_.WriteFile(recordPath_, FormatRecord(remaining_));
+        const std::string text = FormatRecord(remaining_);
+        const bool written = files_.WriteFile(recordPath_, text);
         log_.Write(kLogRecord, recordPath_ + (written ? L": what stayed" : L": failed"));
+        if (written && !registration_.WriteRecordSeal(SealOf(text))) {
+            log_.Write(kLogEntry, std::wstring(texts::kUninstallKey) + L": seal failed");
+            Fail(FailureKind::UninstallEntry, texts::kUninstallKey);
+        }
         return;
     }
     const bool deleted = registration_.DeleteUninstallEntry();
@@ -233,6 +266,10 @@ void RemovalRun::RemoveFolders() {
         case RunFiles::FolderRemoval::Failed:
             log_.Write(kLogFolder, folder.path + L": failed");
             Fail(FailureKind::NotRemoved, folder.path);
+            break;
+        case RunFiles::FolderRemoval::Redirected:
+            log_.Write(kLogFolder, folder.path + L": leads elsewhere (a link on the way), not touched");
+            Fail(FailureKind::NotOfInstallation, folder.path);
             break;
         }
     }

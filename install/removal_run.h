@@ -26,7 +26,8 @@ public:
     RemovalRun(RemovalDialog& dialog, RunFiles& files, RunSystem& system, RunRegistration& registration,
                RunLog& log, std::wstring programFolder);
 
-    // Throws RunFailure for a record it cannot read. beforeRemovingCopy is called with what failed so far
+    // Throws RunFailure for a record it cannot read, or one the entry's seal does not vouch for (it was
+    // changed after the installation). beforeRemovingCopy is called with what failed so far
     // just before the setup program's copy is removed (a copy that runs the removal lets go of it then).
     RemovalOutcome Execute(const std::function<void(const std::vector<FailedItem>&)>& beforeRemovingCopy = {});
 

@@ -39,6 +39,8 @@ const wchar_t* Prefix(FailureKind kind) {
         return texts::kItemLayerNotRemoved;
     case FailureKind::EntryNotRemoved:
         return texts::kItemEntryNotRemoved;
+    case FailureKind::NotOfInstallation:
+        return texts::kItemNotOfInstallation;
     }
     return texts::kItemNotDownloaded;
 }

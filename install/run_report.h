@@ -24,6 +24,7 @@ enum class FailureKind {
     NotUnregistered,    // name
     LayerNotRemoved,    // value name
     EntryNotRemoved,    // the entry's registry key
+    NotOfInstallation,  // path (or value name) of a record entry no installation makes
 };
 
 struct FailedItem {

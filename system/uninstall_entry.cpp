@@ -29,6 +29,10 @@ bool SetNumber(HKEY key, const wchar_t* name, DWORD number) {
            ERROR_SUCCESS;
 }
 
+// The record's seal: its size and its SHA-256 in hexadecimal digits.
+constexpr wchar_t kSealSize[] = L"RecordSize";
+constexpr wchar_t kSealSha256[] = L"RecordSha256";
+
 // A count that is there and is a REG_DWORD; nullopt when absent or of another type.
 std::optional<DWORD> ReadCount(HKEY key, const std::wstring& path) {
     DWORD type = REG_NONE;
@@ -82,6 +86,41 @@ std::optional<std::wstring> ReadUninstallLocation() {
 bool DeleteUninstallEntry() {
     const LONG rc = RegDeleteKeyExW(HKEY_LOCAL_MACHINE, texts::kUninstallKey, kView, 0);
     return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND;
+}
+
+// A value of another type than the installer writes reads as one that matches no record.
+std::optional<RecordSeal> ReadRecordSeal() {
+    const UniqueHkey key = OpenKey(texts::kUninstallKey, KEY_QUERY_VALUE, false);
+    if (!key) {
+        return std::nullopt;
+    }
+    RecordSeal seal;
+    DWORD type = REG_NONE;
+    DWORD size = sizeof seal.size;
+    const LONG sizeRead =
+        RegQueryValueExW(key.get(), kSealSize, nullptr, &type, reinterpret_cast<BYTE*>(&seal.size), &size);
+    if (sizeRead == ERROR_SUCCESS && (type != REG_QWORD || size != sizeof seal.size)) {
+        seal.size = 0;
+    }
+    wchar_t digits[80] = {};
+    DWORD digitsSize = sizeof digits - sizeof(wchar_t);
+    const LONG digitsRead =
+        RegQueryValueExW(key.get(), kSealSha256, nullptr, &type, reinterpret_cast<BYTE*>(digits), &digitsSize);
+    if (digitsRead == ERROR_SUCCESS && type == REG_SZ) {
+        seal.sha256 = digits;
+    }
+    if (sizeRead == ERROR_FILE_NOT_FOUND && digitsRead == ERROR_FILE_NOT_FOUND) {
+        return std::nullopt;
+    }
+    return seal;
+}
+
+bool WriteRecordSeal(const RecordSeal& seal) {
+    const UniqueHkey key = OpenKey(texts::kUninstallKey, KEY_SET_VALUE, false);
+    const std::uint64_t size = seal.size;
+    return key && SetText(key.get(), kSealSha256, seal.sha256) &&
+           RegSetValueExW(key.get(), kSealSize, 0, REG_QWORD, reinterpret_cast<const BYTE*>(&size), sizeof size) ==
+               ERROR_SUCCESS;
 }
 
 bool AddSharedUse(const std::wstring& path, bool fileWasThere) {

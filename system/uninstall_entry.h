@@ -12,6 +12,8 @@ namespace zunor {
 bool WriteUninstallEntry(const UninstallEntry& entry);
 std::optional<std::wstring> ReadUninstallLocation();
 bool DeleteUninstallEntry();  // true also when there is none
+std::optional<RecordSeal> ReadRecordSeal();
+bool WriteRecordSeal(const RecordSeal& seal);  // into the entry that is there
 
 bool AddSharedUse(const std::wstring& path, bool fileWasThere);
 SharedRelease ReleaseSharedUse(const std::wstring& path);

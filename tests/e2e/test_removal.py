@@ -11,7 +11,7 @@ import unittest
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
 from install_env import (LAYERS_KEY, SAMPLE_KEY, SHARED_DLLS_KEY, SUCCESS, SYSTEM32, UNINSTALL_KEY,  # noqa: E402
-                         Prefix, https_port, sample_files)
+                         Prefix, https_port, sample_files, sample_root)
 
 PROGRAM = "C:\\Program Files\\Brantovik\\zunor2021"
 COPY = PROGRAM + "\\ukloni.exe"
@@ -193,6 +193,79 @@ class RemovalTest(unittest.TestCase):
         self.assertTrue(os.path.exists(os.path.join(self.prefix.system_dir, "ZunorCalc.dll")))
         self.assertEqual((self.prefix.reg_values(SAMPLE_KEY) or {}).get("ZunorCalc.dll"), "registered")
         self.assertFalse(os.path.exists(os.path.join(self.prefix.system_dir, "ZunorGrid.ocx")))
+
+
+    def plant_canaries(self):
+        """What lies outside the installation and must stay: a file, an empty folder, one whose name begins
+        like the program folder's, a .lnk elsewhere, and another program's counted, registered component.
+        Returns the record lines that name them, and a check that they are as they were."""
+        canary = self.prefix.host("C:\\canary")
+        os.makedirs(os.path.join(canary, "prazna"))
+        self.addCleanup(shutil.rmtree, canary, True)
+        os.makedirs(self.prefix.host(PROGRAM + "-stari"))
+        files = {os.path.join(canary, "vazno.txt"): b"Racun 7\r\n", os.path.join(canary, "Izvestaj.lnk"): b"L\0\0\0"}
+        for path, data in files.items():
+            with open(path, "wb") as f:
+                f.write(data)
+        component = os.path.join(self.prefix.system_dir, "DrugiCalc.dll")
+        shutil.copy(os.path.join(sample_root("SUPORT"), "ZunorCalc.dll"), component)
+        self.addCleanup(os.remove, component)
+        self.prefix.wine("regsvr32", "/s", SYSTEM32 + "DrugiCalc.dll")
+        self.prefix.wine("reg", "add", SHARED_DLLS_KEY, "/v", SYSTEM32 + "DrugiCalc.dll", "/t", "REG_DWORD", "/d", "1",
+                         "/f", "/reg:32")
+        self.addCleanup(self.prefix.wine, "reg", "delete", SHARED_DLLS_KEY, "/v", SYSTEM32 + "DrugiCalc.dll", "/f",
+                        "/reg:32", check=False)
+        self.assertEqual((self.prefix.reg_values(SAMPLE_KEY) or {}).get("DrugiCalc.dll"), "registered")
+        lines = [("file", "C:\\canary\\vazno.txt"), ("file", PROGRAM + "\\..\\..\\..\\canary\\vazno.txt"),
+                 ("folder", "C:\\canary\\prazna"), ("folder", PROGRAM + "-stari"),
+                 ("shortcut", "C:\\canary\\Izvestaj.lnk"), ("component", SYSTEM32 + "DrugiCalc.dll")]
+
+        def unchanged():
+            for path, data in files.items():
+                with open(path, "rb") as f:
+                    self.assertEqual(f.read(), data, path)
+            self.assertTrue(os.path.isdir(os.path.join(canary, "prazna")))
+            self.assertTrue(os.path.isdir(self.prefix.host(PROGRAM + "-stari")))
+            self.assertTrue(os.path.isfile(component))
+            counts = self.prefix.reg_values(SHARED_DLLS_KEY, "/reg:32") or {}
+            self.assertEqual(counts.get(SYSTEM32 + "DrugiCalc.dll"), "0x1")
+            self.assertEqual((self.prefix.reg_values(SAMPLE_KEY) or {}).get("DrugiCalc.dll"), "registered")
+        return lines, unchanged
+
+    def add_to_record(self, lines):
+        with open(self.prefix.host(RECORD), "ab") as f:
+            f.write("".join(f"{kind}\t{path}\r\n" for kind, path in lines).encode("utf-8"))
+
+    def test_edited_record_touches_nothing_outside_the_installation(self):
+        lines, unchanged = self.plant_canaries()
+        self.install()
+        self.add_to_record(lines)
+        # The entry's seal no longer vouches for the record: nothing is changed, and the message says why.
+        code, out = self.remove_silently()
+        self.assertEqual(code, 3, out)
+        self.assertIn("Greska 13: Zapis o instalaciji je izmenjen posle instalacije. Pokrenite ponovo instalaciju "
+                      "programa, ona ga popravlja.", out)
+        self.assertTrue(os.path.isfile(self.prefix.host(PROGRAM + "\\Zunor2021VK.exe")))
+        self.assertIsNotNone(self.prefix.reg_values(UNINSTALL_KEY, "/reg:32"))
+        unchanged()
+
+        # Installing again repairs the record. An earlier version's record (no seal) with the same lines is
+        # removed without them; of components, the rules cannot tell another program's counted one in the
+        # system folder from one an earlier installation counted, so that line is not among them.
+        self.install()
+        with open(self.prefix.host(RECORD), encoding="utf-8") as f:
+            self.assertNotIn("Drugi", f.read())
+        lines = [line for line in lines if line[0] != "component"]
+        self.add_to_record(lines)
+        for value in ("RecordSha256", "RecordSize"):
+            self.prefix.wine("reg", "delete", UNINSTALL_KEY, "/v", value, "/f", "/reg:32")
+        code, out = self.remove_silently()
+        self.assertEqual(code, 1, out)
+        for _, path in lines:
+            self.assertIn("Preskoceno, ne pripada instalaciji: " + path, out)
+        self.assertFalse(os.path.exists(self.prefix.host(PROGRAM + "\\Zunor2021VK.exe")))
+        self.assertIsNone(self.prefix.reg_values(UNINSTALL_KEY, "/reg:32"))
+        unchanged()
 
 
 if __name__ == "__main__":

@@ -2,7 +2,9 @@
 // tampered with or damaged is refused whole.
 #include <gtest/gtest.h>
 
+#include "common/sha256_plain.h"
 #include "install/install_record.h"
+#include "install/record_rules.h"
 
 namespace zunor {
 namespace {
@@ -49,6 +51,52 @@ TEST(InstallRecord, AnythingItDidNotWriteIsRefused) {
                                   header + "file\tC:\\\xff\xfe\r\n", header + "file C:\\a\r\n",
                                   header + "file\tC:\\a\t99999999999999999999\r\n"}) {
         EXPECT_FALSE(ParseRecord(bad).has_value()) << bad;
+    }
+}
+
+// Known digests: empty, one block, the padding spilling into a second block, many blocks.
+TEST(InstallRecord, SealIsTheSha256OfTheTextAndItsSize) {
+    EXPECT_EQ(HexText(Sha256Of("")), L"e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+    EXPECT_EQ(HexText(Sha256Of("abc")), L"ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    EXPECT_EQ(HexText(Sha256Of("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq")),
+              L"248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
+    EXPECT_EQ(HexText(Sha256Of(std::string(1000000, 'a'))),
+              L"cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+    EXPECT_EQ(SealOf("abc"), (RecordSeal{3, L"ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"}));
+}
+
+TEST(RecordRules, OnlyWhatAnInstallationMakesWhereItMakesIt) {
+    const InstallBounds bounds{L"C:\\Racun\\zunor2021", L"C:\\windows\\system32", L"C:\\U\\Desktop",
+                               L"C:\\PD\\Programs\\Brantovik"};
+    const std::vector<std::pair<RecordEntry, bool>> cases{
+        {{RecordKind::File, L"C:\\Racun\\zunor2021\\TEMPLATE\\t.doc"}, true},
+        {{RecordKind::File, L"c:/racun/ZUNOR2021/a.exe"}, true},
+        {{RecordKind::File, L"C:\\Racun\\zunor2021"}, false},
+        {{RecordKind::File, L"C:\\Racun\\zunor2021\\..\\..\\windows\\win.ini"}, false},
+        {{RecordKind::File, L"C:\\Racun\\zunor2021x\\a.exe"}, false},
+        {{RecordKind::File, L"C:\\Racun\\zunor2021\\a.exe:evil"}, false},
+        {{RecordKind::File, L"C:\\Racun\\zunor2021\\a.exe."}, false},
+        {{RecordKind::File, L"\\\\?\\C:\\Racun\\zunor2021\\a.exe"}, false},
+        {{RecordKind::File, L"zunor2021\\a.exe"}, false},
+        {{RecordKind::Uninstaller, L"C:\\Racun\\zunor2021\\ukloni.exe"}, true},
+        {{RecordKind::Uninstaller, L"C:\\Racun\\zunor2021\\other.exe"}, false},
+        {{RecordKind::Folder, L"C:\\Racun\\"}, true},
+        {{RecordKind::Folder, L"C:\\Racun\\zunor2021\\DATA"}, true},
+        {{RecordKind::Folder, L"C:\\PD\\Programs\\Brantovik"}, true},
+        {{RecordKind::Folder, L"C:\\"}, false},
+        {{RecordKind::Folder, L"C:\\PD\\Programs"}, false},
+        {{RecordKind::Shortcut, L"C:\\U\\Desktop\\Brantovik ZUNOR 2021.lnk"}, true},
+        {{RecordKind::Shortcut, L"C:\\PD\\Programs\\Brantovik\\ZUNOR.LNK"}, true},
+        {{RecordKind::Shortcut, L"C:\\U\\Desktop\\sub\\x.lnk"}, false},
+        {{RecordKind::Shortcut, L"C:\\U\\Desktop\\x.exe"}, false},
+        {{RecordKind::Layer, L"C:\\Racun\\zunor2021\\Zunor2021VK.exe"}, true},
+        {{RecordKind::Layer, L"C:\\Other\\tool.exe"}, false},
+        {{RecordKind::Component, L"C:\\WINDOWS\\System32\\calc.dll"}, true},
+        {{RecordKind::Component, L"C:\\windows\\system32\\drivers\\x.sys"}, false},
+        {{RecordKind::Component, L"C:\\Racun\\zunor2021\\calc.dll"}, false},
+    };
+    for (const auto& [entry, made] : cases) {
+        EXPECT_EQ(InstallCanHaveMade(entry, bounds), made) << entry.path;
     }
 }
 

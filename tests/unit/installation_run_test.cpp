@@ -157,7 +157,6 @@ TEST_F(RunTest, ExactSequenceOfOneFilePerList) {
         L"mkdir C:\\I\\zunor2021\\DATA",
         L"exists? C:\\I\\zunor2021\\TEMPLATE",
         L"mkdir C:\\I\\zunor2021\\TEMPLATE",
-        L"read C:\\I\\zunor2021\\ukloni.dat",
         L"purge https://srv/zunor/SUPORT",
         L"listing https://srv/zunor/SUPORT -> C:\\I\\zunor2021\\sdown.ini",
         L"purge https://srv/zunor",
@@ -171,6 +170,7 @@ TEST_F(RunTest, ExactSequenceOfOneFilePerList) {
         L"read C:\\I\\zunor2021\\pdown.ini",
         L"read C:\\I\\zunor2021\\sdown.ini",
         L"read C:\\I\\zunor2021\\tdown.ini",
+        L"read C:\\I\\zunor2021\\ukloni.dat",
         L"leftovers? C:\\I\\zunor2021",
         L"leftovers? C:\\I\\zunor2021\\TEMPLATE",
         L"leftovers? C:\\W\\S32",
@@ -207,6 +207,7 @@ TEST_F(RunTest, ExactSequenceOfOneFilePerList) {
         L"copy setup -> C:\\I\\zunor2021\\ukloni.exe",
         L"write C:\\I\\zunor2021\\ukloni.dat",
         L"entry \"C:\\I\\zunor2021\\ukloni.exe\" /UNINSTALL",
+        L"seal",
         L"track hidden",
         L"status hidden",
         L"message Instalacija programa je uspjesno zavrsena.",
@@ -660,6 +661,7 @@ TEST_F(RunTest, RecordAndEntryCoverWhatTheRunPlaced) {
     entry.uninstallString = L"\"C:\\I\\zunor2021\\ukloni.exe\" /UNINSTALL";
     entry.quietUninstallString = L"\"C:\\I\\zunor2021\\ukloni.exe\" /UNINSTALL /S";
     EXPECT_EQ(*reg.entry, entry);
+    EXPECT_EQ(reg.seal, SealOf(files.contents.at(L"C:\\I\\zunor2021\\ukloni.dat")));
 }
 
 TEST_F(RunTest, UpdateKeepsEarlierEntriesAndCountsNoComponentTwice) {
@@ -679,6 +681,39 @@ TEST_F(RunTest, UpdateKeepsEarlierEntriesAndCountsNoComponentTwice) {
     EXPECT_TRUE(record->Has(RecordKind::File, L"C:\\I\\zunor2021\\gone.exe"));
     EXPECT_TRUE(record->Has(RecordKind::File, L"C:\\I\\zunor2021\\a.exe"));
     EXPECT_EQ(record->Of(RecordKind::Component).size(), 1u);
+}
+
+// An update never vouches for what it did not place: of a record the entry's seal does not vouch for (an
+// earlier version's, or one changed since), lines no installation makes are left out, and so are
+// components this run does not place.
+TEST_F(RunTest, UpdateSealsOnlyWhatInstallationsMake) {
+    const std::wstring path = L"C:\\I\\zunor2021\\ukloni.dat";
+    InstallRecord earlier;
+    earlier.Add(RecordKind::File, L"C:\\I\\zunor2021\\gone.exe", 5);
+    earlier.Add(RecordKind::File, L"C:\\W\\S32\\kernel32.dll", 5);
+    earlier.Add(RecordKind::Component, L"C:\\Other\\shared.dll", 5);
+    earlier.Add(RecordKind::Component, L"C:\\W\\S32\\s.dll", 5);
+    files.contents[path] = FormatRecord(earlier);
+    files.paths.insert(L"C:\\W\\S32\\s.dll");
+    reg.counts[L"C:\\W\\S32\\s.dll"] = 1;
+    ServeAll({"a.exe"}, {}, {"s.dll"});
+    EXPECT_TRUE(Run().failures.empty());
+    EXPECT_TRUE(rec.Starting(L"count up").empty()) << "counted by the earlier version";
+    auto record = ParseRecord(files.contents.at(path));
+    ASSERT_TRUE(record.has_value());
+    EXPECT_TRUE(record->Has(RecordKind::File, L"C:\\I\\zunor2021\\gone.exe"));
+    EXPECT_FALSE(record->Has(RecordKind::File, L"C:\\W\\S32\\kernel32.dll"));
+    EXPECT_EQ(record->Of(RecordKind::Component).size(), 1u);
+
+    // Changed after the seal: another program's counted component in the system folder.
+    files.contents[path] += "component\tC:\\W\\S32\\other.dll\r\nfile\tC:\\W\\S32\\kernel32.dll\r\n";
+    EXPECT_TRUE(Run().failures.empty());
+    record = ParseRecord(files.contents.at(path));
+    ASSERT_TRUE(record.has_value());
+    EXPECT_FALSE(record->Has(RecordKind::File, L"C:\\W\\S32\\kernel32.dll"));
+    EXPECT_FALSE(record->Has(RecordKind::Component, L"C:\\W\\S32\\other.dll"));
+    EXPECT_TRUE(record->Has(RecordKind::File, L"C:\\I\\zunor2021\\gone.exe"));
+    EXPECT_EQ(reg.seal, SealOf(files.contents.at(path)));
 }
 
 TEST_F(RunTest, RegistrationFailuresAreItems) {

@@ -21,7 +21,7 @@ protected:
     void SetUp() override {
         InstallRecord record;
         for (const wchar_t* folder : {L"C:\\I\\", L"C:\\I\\zunor2021", L"C:\\I\\zunor2021\\DATA",
-                                      L"C:\\I\\zunor2021\\TEMPLATE", L"C:\\PD\\Brantovik"}) {
+                                      L"C:\\I\\zunor2021\\TEMPLATE", L"C:\\PD\\Programs\\Brantovik"}) {
             record.Add(RecordKind::Folder, folder);
             files.paths.insert(folder);
         }
@@ -31,7 +31,7 @@ protected:
         Place(record, RecordKind::Component, kOwn);
         Place(record, RecordKind::Component, kShared);
         Place(record, RecordKind::Setting, L"C:\\I\\zunor2021\\config.ini");
-        Place(record, RecordKind::Shortcut, L"C:\\PD\\Brantovik\\ZUNOR.lnk");
+        Place(record, RecordKind::Shortcut, L"C:\\PD\\Programs\\Brantovik\\ZUNOR.lnk");
         Place(record, RecordKind::Uninstaller, kCopy);
         record.Add(RecordKind::Layer, L"C:\\I\\zunor2021\\Zunor2021VK.exe");
         record.Add(RecordKind::Layer, L"C:\\I\\zunor2021\\updater.exe");
@@ -58,7 +58,7 @@ TEST_F(RemovalTest, RecordedItemsGoAndTheUserDataStays) {
     EXPECT_EQ(outcome.end, RemovalOutcome::End::Removed);
     EXPECT_TRUE(outcome.failures.empty());
     const std::vector<std::wstring> expected{
-        L"delete C:\\PD\\Brantovik\\ZUNOR.lnk",
+        L"delete C:\\PD\\Programs\\Brantovik\\ZUNOR.lnk",
         L"delete layer C:\\I\\zunor2021\\Zunor2021VK.exe",
         L"delete C:\\I\\zunor2021\\Zunor2021VK.exe",
         L"delete C:\\I\\zunor2021\\TEMPLATE\\t.doc",
@@ -71,9 +71,9 @@ TEST_F(RemovalTest, RecordedItemsGoAndTheUserDataStays) {
         L"delete C:\\I\\zunor2021\\ukloni.dat",
         L"release copy",
         L"delete C:\\I\\zunor2021\\ukloni.exe",
+        L"rmdir C:\\PD\\Programs\\Brantovik",
         L"rmdir C:\\I\\zunor2021\\TEMPLATE",
         L"rmdir C:\\I\\zunor2021\\DATA",
-        L"rmdir C:\\PD\\Brantovik",
         L"rmdir C:\\I\\zunor2021",
         L"rmdir C:\\I\\",
     };
@@ -148,18 +148,76 @@ TEST_F(RemovalTest, WhatCannotGoIsReportedAndKeptForAnotherTry) {
     EXPECT_TRUE(left->Has(RecordKind::Uninstaller, kCopy));
     EXPECT_EQ(left->Of(RecordKind::Folder).size(), 5u);
     EXPECT_NE(rec.calls.back().find(texts::kRemoveIncompleteHeader), std::wstring::npos);
+    EXPECT_EQ(reg.seal, SealOf(files.contents.at(kRecord))) << "the entry vouches for what stayed";
 }
 
-TEST_F(RemovalTest, DamagedRecordStopsBeforeAnyChange) {
-    files.contents[kRecord] += "dll\tC:\\x\r\n";
-    try {
-        Remove();
-        ADD_FAILURE() << "no failure";
-    } catch (const RunFailure& failure) {
-        EXPECT_EQ(failure.description, texts::kRecordDamaged);
-        EXPECT_EQ(failure.context, std::wstring(L"Datoteka: ") + kRecord);
+// A record the entry's seal does not vouch for (changed since the installation), and one that cannot
+// be read, stop the removal before anything is asked or changed.
+TEST_F(RemovalTest, EditedOrDamagedRecordStopsBeforeAnyChange) {
+    reg.seal = SealOf(files.contents.at(kRecord));
+    for (const auto& [added, description] :
+         {std::pair<std::string, const wchar_t*>{"file\tC:\\W\\S32\\kernel32.dll\r\n", texts::kRecordChanged},
+          {"dll\tC:\\x\r\n", texts::kRecordDamaged}}) {
+        SCOPED_TRACE(added);
+        files.contents[kRecord] += added;
+        if (description == texts::kRecordDamaged) {
+            reg.seal = SealOf(files.contents.at(kRecord));
+        }
+        rec.calls.clear();
+        try {
+            Remove();
+            ADD_FAILURE() << "no failure";
+        } catch (const RunFailure& failure) {
+            EXPECT_EQ(failure.description, description);
+            EXPECT_EQ(failure.context, std::wstring(L"Datoteka: ") + kRecord);
+        }
+        EXPECT_EQ(rec.calls, std::vector<std::wstring>{std::wstring(L"read ") + kRecord});
     }
-    EXPECT_EQ(rec.calls, std::vector<std::wstring>{std::wstring(L"read ") + kRecord});
+}
+
+// Without a seal (an earlier version wrote the record), lines that no installation makes are reported
+// and never touched; so is a path that leads elsewhere on disk than it says.
+TEST_F(RemovalTest, LinesNoInstallationMakesAreNeverTouched) {
+    const std::vector<RecordEntry> foreign{
+        {RecordKind::File, L"C:\\W\\S32\\kernel32.dll", 0},
+        {RecordKind::File, L"C:\\I\\zunor2021\\..\\..\\W\\win.ini", 0},
+        {RecordKind::File, L"C:\\I\\zunor2021-old\\a.exe", 0},
+        {RecordKind::Setting, L"C:\\I\\zunor2021\\config.ini:stream", 0},
+        {RecordKind::Data, L"D:\\Other\\firme.mdb", 0},
+        {RecordKind::Folder, L"C:\\U\\Documents", 0},
+        {RecordKind::Shortcut, L"C:\\U\\Documents\\Report.lnk", 0},
+        {RecordKind::Shortcut, L"C:\\U\\Desktop\\notes.txt", 0},
+        {RecordKind::Layer, L"C:\\Other\\tool.exe", 0},
+        {RecordKind::Component, L"C:\\Other\\other.dll", 0},
+        {RecordKind::Component, L"C:\\W\\S32\\uncounted.dll", 0},
+        {RecordKind::Uninstaller, L"C:\\Other\\ukloni.exe", 0},
+    };
+    auto record = ParseRecord(files.contents.at(kRecord));
+    ASSERT_TRUE(record.has_value());
+    for (const RecordEntry& entry : foreign) {
+        record->Add(entry.kind, entry.path);
+        files.paths.insert(entry.path);
+    }
+    files.contents[kRecord] = FormatRecord(*record);
+    files.removals[L"C:\\I\\zunor2021\\config.ini"] = RunFiles::Removal::Redirected;
+    const RemovalOutcome outcome = Remove();
+    EXPECT_EQ(outcome.end, RemovalOutcome::End::Removed);
+    std::vector<FailedItem> expected;
+    for (const RecordEntry& entry : foreign) {
+        if (entry.path != L"C:\\W\\S32\\uncounted.dll") {
+            expected.push_back({FailureKind::NotOfInstallation, entry.path, L""});
+        }
+    }
+    expected.push_back({FailureKind::NotOfInstallation, L"C:\\I\\zunor2021\\config.ini", L""});
+    expected.push_back({FailureKind::NotOfInstallation, L"C:\\W\\S32\\uncounted.dll", L""});
+    EXPECT_EQ(outcome.failures, expected);
+    for (const RecordEntry& entry : foreign) {
+        EXPECT_TRUE(files.paths.contains(entry.path)) << entry.path;
+        EXPECT_FALSE(rec.Has(L"unregister " + entry.path)) << entry.path;
+    }
+    EXPECT_FALSE(rec.Has(L"delete layer C:\\Other\\tool.exe"));
+    EXPECT_FALSE(reg.entry.has_value()) << "what was never the installation's does not hold the removal up";
+    EXPECT_FALSE(files.paths.contains(L"C:\\I\\zunor2021\\Zunor2021VK.exe"));
 }
 
 } // namespace

@@ -409,6 +409,17 @@ public:
     bool DeleteUninstallEntry() override {
         r_.Add(L"delete entry");
         entry.reset();
+        seal.reset();
+        return true;
+    }
+    std::optional<RecordSeal> seal; // the record's seal in the entry
+    std::optional<RecordSeal> ReadRecordSeal() override { return seal; }
+    bool WriteRecordSeal(const RecordSeal& s) override {
+        r_.Add(L"seal");
+        if (!entry) {
+            return false;
+        }
+        seal = s;
         return true;
     }
     bool AddSharedUse(const std::wstring& p, bool wasThere) override {
