@@ -267,6 +267,23 @@ class RemovalTest(unittest.TestCase):
         self.assertIsNone(self.prefix.reg_values(UNINSTALL_KEY, "/reg:32"))
         unchanged()
 
+    def test_a_link_in_the_program_folder_leads_to_nothing_removed_outside(self):
+        self.install()
+        canary = self.prefix.host("C:\\canary")
+        os.makedirs(canary)
+        self.addCleanup(shutil.rmtree, canary, True)
+        with open(os.path.join(canary, "Faktura.rtf"), "wb") as f:
+            f.write(b"not the template")
+        # A standard user who may write the program folder swaps TEMPLATE for a link to another folder.
+        template = self.prefix.host(PROGRAM + "\\TEMPLATE")
+        shutil.rmtree(template)
+        os.symlink(canary, template)
+        code, out = self.remove_silently()
+        self.assertEqual(code, 1, out)
+        self.assertIn("Preskoceno, ne pripada instalaciji: " + PROGRAM + "\\TEMPLATE\\Faktura.rtf", out)
+        with open(os.path.join(canary, "Faktura.rtf"), "rb") as f:
+            self.assertEqual(f.read(), b"not the template")
+
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)
