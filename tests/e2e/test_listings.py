@@ -71,7 +71,12 @@ class ListingsTest(unittest.TestCase):
         return tree
 
     def copy_docroot(self, name):
-        docroot = os.path.join(harness.build_dir(), name)
+        """A copy of the sample product's server folders inside a folder only its owner may enter, as a
+        clone in root's home is: the servers, whose workers run as another user, serve it all the same."""
+        private = os.path.join(harness.build_dir(), "e2e-private")
+        os.makedirs(private, exist_ok=True)
+        os.chmod(private, 0o700)
+        docroot = os.path.join(private, name)
         shutil.rmtree(docroot, ignore_errors=True)
         shutil.copytree(os.path.dirname(sample_root()), docroot)
         return docroot
@@ -87,7 +92,7 @@ class ListingsTest(unittest.TestCase):
 
         self.prefix.clean_slate()
         port = self.port + 6
-        with Nginx(port):
+        with Nginx(port, docroot=self.copy_docroot("e2e-docroot-nginx")):
             code, out = self.setup("/S", f"/SERVER=https://localhost:{port}")
             with open(os.path.join(harness.build_dir(), f"nginx-{port}", "access.log")) as f:
                 requested = f.read()

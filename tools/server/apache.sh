@@ -4,7 +4,8 @@
 # BUILD_DIR/apache-PORT/ (the system's /etc/apache2 sites are never used). HTTPS on 127.0.0.1:PORT
 # with the test PKI's server certificate, automatic directory indexes (fancy, as a stock Debian
 # server makes them; --plain for the bare list) and /zunor -> /zunor/ redirects from mod_dir.
-# DOCROOT defaults to BUILD_DIR/server/htdocs.
+# DOCROOT defaults to BUILD_DIR/server/htdocs. Where the workers cannot read it (a clone in a private
+# folder), a copy of it is served, as it is at the start (server_common.sh, served_root).
 #
 # access.log, one line per request, fields separated by single spaces, URL last:
 #   METHOD STATUS BODY_BYTES KEEPALIVE_COUNT "RANGE_HEADER" "URL_PATH_AND_QUERY"
@@ -98,12 +99,14 @@ start)
     mkdir -p "$dir"
     stop_server
     rm -f "$dir/access.log" "$dir/error.log"
+    docroot="$(served_root apache "$docroot" www-data "$dir")"
     write_config
     "$httpd" -f "$dir/httpd.conf" -k start || { cat "$dir/error.log" >&2 2>/dev/null; exit 1; }
     wait_ready apache "https://127.0.0.1:$port/" "$dir" "$build/pki/ca.crt"
     ;;
 stop)
     stop_server
+    drop_staged "$dir"
     ;;
 *) usage ;;
 esac

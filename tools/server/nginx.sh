@@ -64,12 +64,14 @@ start)
     mkdir -p "$dir/tmp"
     stop_server
     rm -f "$dir/access.log" "$dir/error.log"
+    docroot="$(served_root nginx "$docroot" www-data "$dir")"
     write_config
     "$nginx" -c "$dir/nginx.conf" -p "$dir" -e "$dir/error.log" || { cat "$dir/error.log" >&2 2>/dev/null; exit 1; }
     wait_ready nginx "https://127.0.0.1:$port/" "$dir" "$build/pki/ca.crt"
     ;;
 stop)
     stop_server
+    drop_staged "$dir"
     ;;
 *) usage ;;
 esac

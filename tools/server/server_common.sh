@@ -32,3 +32,38 @@ wait_ready() {
     done
     : >"$dir/access.log"
 }
+
+# served_root NAME DOCROOT USER DIR: prints the folder to serve DOCROOT from, for a server whose workers
+# run as USER (a server started by root hands its workers to another user). That is DOCROOT itself
+# wherever USER can read it. A clone inside a folder only its owner may enter (root's home, mktemp -d)
+# cannot be read by anyone else, and its permissions are the user's, not ours to change: then a readable
+# copy in a new folder of /tmp is served, as DOCROOT is at the start (DIR/staged names it; the stop
+# removes it).
+served_root() {
+    local name="$1" docroot="$2" user="$3" dir="$4"
+    drop_staged "$dir"
+    if [ "$(id -u)" -ne 0 ] || runuser -u "$user" -- test -r "$docroot" -a -x "$docroot"; then
+        echo "$docroot"
+        return
+    fi
+    local staged
+    staged="$(mktemp -d /tmp/zunor-docroot.XXXXXX)"
+    echo "$staged" >"$dir/staged"
+    cp -R "$docroot/." "$staged/"
+    chmod -R a+rX "$staged"
+    runuser -u "$user" -- test -r "$staged" -a -x "$staged" ||
+        { echo "$name: $user cannot read $staged either" >&2; exit 1; }
+    echo "$name: $user cannot enter a folder above $docroot; serving a copy of it from $staged" >&2
+    echo "$staged"
+}
+
+# drop_staged DIR: removes the copy served_root made for the server of DIR, if any.
+drop_staged() {
+    local dir="$1" staged
+    [ -f "$dir/staged" ] || return 0
+    staged="$(cat "$dir/staged")"
+    case "$staged" in
+    /tmp/zunor-docroot.*) rm -rf "$staged" ;;
+    esac
+    rm -f "$dir/staged"
+}
