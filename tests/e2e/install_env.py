@@ -159,6 +159,18 @@ def sample_root(sub=""):
 CHECKSUMS = "SHA256SUMS"
 
 
+def copy_docroot(name):
+    """A copy of the sample product's server folders inside a folder only its owner may enter, as a clone
+    in root's home is: the servers, whose workers run as another user, must serve it all the same."""
+    private = os.path.join(harness.build_dir(), "e2e-private")
+    os.makedirs(private, exist_ok=True)
+    os.chmod(private, 0o700)
+    docroot = os.path.join(private, name)
+    shutil.rmtree(docroot, ignore_errors=True)
+    shutil.copytree(os.path.dirname(sample_root()), docroot)
+    return docroot
+
+
 def sample_files(sub=""):
     """The files of a sample folder that an installation places (SHA256SUMS is only read)."""
     folder = sample_root(sub)

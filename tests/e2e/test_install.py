@@ -2,14 +2,13 @@
 plain index), what lands where, what is never requested, the settings file, the compatibility marks,
 the shortcuts, the closing messages and "Zavrsi"."""
 import os
-import shutil
 import subprocess
 import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
-from install_env import (SUCCESS, ARCHIVES, DEFAULT_LOCATION, LAYERS_KEY, SAMPLE_KEY, Apache, Prefix,  # noqa: E402
+from install_env import (copy_docroot, SUCCESS, ARCHIVES, DEFAULT_LOCATION, LAYERS_KEY, SAMPLE_KEY, Apache, Prefix,  # noqa: E402
                          access_log, assert_same_file, https_port, sample_files, sample_root)
 
 INCOMPLETE = "Instalacija programa nije u potpunosti zavrsena."
@@ -173,9 +172,7 @@ class InstallTest(unittest.TestCase):
         self.assertFalse(self.prefix.wine("tasklist").stdout.decode("utf-8", "replace").count("Zunor2021VK.exe"))
 
     def test_a_file_the_server_refuses_is_named_in_the_incomplete_message(self):
-        docroot = os.path.join(harness.build_dir(), "e2e-docroot-refused")
-        shutil.rmtree(docroot, ignore_errors=True)
-        shutil.copytree(os.path.dirname(sample_root()), docroot)
+        docroot = copy_docroot("e2e-docroot-refused")
         refused = os.path.join(docroot, "zunor", "TEMPLATE", sample_files("TEMPLATE")[0])
         os.chmod(refused, 0)
         port = self.port + 4

@@ -12,7 +12,7 @@ import urllib.request
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
-from install_env import (ARCHIVES, LAYERS_KEY, SAMPLE_KEY, Apache, Prefix, SetupRuns, access_log,  # noqa: E402
+from install_env import (copy_docroot, ARCHIVES, LAYERS_KEY, SAMPLE_KEY, Apache, Prefix, SetupRuns, access_log,  # noqa: E402
                          assert_same_file, https_port, sample_files, sample_root)
 
 STEP = re.compile(r"^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} (\S+)")
@@ -80,9 +80,7 @@ class UnattendedTest(SetupRuns, unittest.TestCase):
         self.assertRegex(self.read_log(log), r"(?m)^\S+ \S+ connections 1\r?$")
 
     def test_missing_file_gives_exit_code_1_and_is_named(self):
-        docroot = os.path.join(harness.build_dir(), "e2e-docroot-missing")
-        shutil.rmtree(docroot, ignore_errors=True)
-        shutil.copytree(os.path.dirname(sample_root()), docroot)
+        docroot = copy_docroot("e2e-docroot-missing")
         refused = os.path.join(docroot, "zunor", "ZunorRes.dat")
         os.chmod(refused, 0)
         port = self.port + 5

@@ -36,9 +36,9 @@ wait_ready() {
 # served_root NAME DOCROOT USER DIR: prints the folder to serve DOCROOT from, for a server whose workers
 # run as USER (a server started by root hands its workers to another user). That is DOCROOT itself
 # wherever USER can read it. A clone inside a folder only its owner may enter (root's home, mktemp -d)
-# cannot be read by anyone else, and its permissions are the user's, not ours to change: then a readable
-# copy in a new folder of /tmp is served, as DOCROOT is at the start (DIR/staged names it; the stop
-# removes it).
+# cannot be read by anyone else, and its permissions are the user's, not ours to change: then a copy in
+# a new folder of /tmp is served, as DOCROOT is at the start, each file with its own mode (DIR/staged
+# names it; the stop removes it).
 served_root() {
     local name="$1" docroot="$2" user="$3" dir="$4"
     drop_staged "$dir"
@@ -49,8 +49,9 @@ served_root() {
     local staged
     staged="$(mktemp -d /tmp/zunor-docroot.XXXXXX)"
     echo "$staged" >"$dir/staged"
-    cp -R "$docroot/." "$staged/"
-    chmod -R a+rX "$staged"
+    # Modes kept: what USER may not read in DOCROOT (a test's refused file), it may not read here either.
+    cp -a "$docroot/." "$staged/"
+    chmod 755 "$staged"
     runuser -u "$user" -- test -r "$staged" -a -x "$staged" ||
         { echo "$name: $user cannot read $staged either" >&2; exit 1; }
     echo "$name: $user cannot enter a folder above $docroot; serving a copy of it from $staged" >&2
