@@ -33,12 +33,12 @@ struct RunResult {
 
 // One installation run over the given window; untrapped failures are reported and become exit code 3.
 RunResult RunInstallation(RunWindow& window, RunLog& log, const std::wstring& server, const std::wstring& systemDir,
-                          std::size_t connections) {
+                          std::size_t connections, bool repair) {
     WinNetwork network(window, connections);
     WinFiles files;
     WinSystem system(systemDir);
     WinRegistration registration;
-    InstallationRun run(window, network, files, system, registration, log, server);
+    InstallationRun run(window, network, files, system, registration, log, server, repair);
     try {
         RunOutcome outcome = run.Execute();
         if (outcome.refused) return {false, false, kExitStopped, 0, true};
@@ -69,7 +69,8 @@ std::wstring Summary(const RunResult& result) {
 int Unattended(const CommandLine& options, const std::wstring& server, RunLog& log, ConsoleOutput& console) {
     std::wstring location = options.location.value_or(texts::kDefaultLocation);
     SilentWindow window(location, !options.noDesktop, !options.noGroup, console);
-    RunResult result = RunInstallation(window, log, server, QuerySystemDirectory(), options.connections);
+    RunResult result =
+        RunInstallation(window, log, server, QuerySystemDirectory(), options.connections, options.repair);
     if (!result.ended && !result.refused && options.launch) {
         unsigned long error = 0;
         std::wstring product;
@@ -95,7 +96,8 @@ int ListOnly(const CommandLine& options, const std::wstring& server, RunLog& log
     WinFiles files;
     WinSystem system(QuerySystemDirectory());
     try {
-        ListPlan(network, files, system, log, [&](std::wstring_view line) { console.Print(line); }, server, location);
+        ListPlan(network, files, system, log, [&](std::wstring_view line) { console.Print(line); }, server, location,
+                 options.repair);
         return kExitDone;
     } catch (const RunFailure& failure) {
         std::wstring report = FailureReport(failure);
@@ -172,7 +174,8 @@ int RunApplication(HINSTANCE instance, int showCommand) {
     if (options.noDesktop) window.SetInitialChoice(frmMain::Choice::DesktopShortcut, false);
     if (options.noGroup) window.SetInitialChoice(frmMain::Choice::ProgramGroup, false);
     window.SetNextHandler([&] {
-        RunResult result = RunInstallation(window, log, server, window.SystemDir(), options.connections);
+        RunResult result =
+            RunInstallation(window, log, server, window.SystemDir(), options.connections, options.repair);
         if (!result.started) return;  // no location, or a refused one: nothing happened, the code stays
         window.SetExitCode(result.exitCode);
         log.Write(L"summary", Summary(result));

@@ -162,6 +162,8 @@ CommandLineResult ParseCommandLine(std::wstring_view rest) {
             if (!flag(options.noGroup)) return fail(texts::kBadValue + token);
         } else if (name == L"/LAUNCH") {
             if (!flag(options.launch)) return fail(texts::kBadValue + token);
+        } else if (name == L"/REPAIR") {
+            if (!flag(options.repair)) return fail(texts::kBadValue + token);
         } else if (name == L"/SERVER") {
             if (!IsHttpsOrigin(value))
                 return fail(texts::kBadServerPrefix + value + texts::kBadServerSuffix);
@@ -178,6 +180,7 @@ CommandLineResult ParseCommandLine(std::wstring_view rest) {
         }
     }
     if (options.uninstall && options.list) return fail(texts::kBadValue + std::wstring(L"/LIST"));
+    if (options.uninstall && options.repair) return fail(texts::kBadValue + std::wstring(L"/REPAIR"));
     if (options.fromCopy && !options.uninstall) return fail(texts::kBadValue + std::wstring(L"/FROMCOPY"));
     return CommandLineResult{options, L""};
 }

@@ -1,8 +1,8 @@
 #pragma once
 // The installer's switches, in the style of the common Windows installers:
 //   ZunorSetup.exe [/S] [/SERVER=<origin>] [/LOG=<file>] [/NODESKTOP] [/NOGROUP] [/LAUNCH] [/CONNECTIONS=<n>]
-//                  [/D=<location>]
-//   ZunorSetup.exe /LIST [/SERVER=<origin>] [/LOG=<file>] [/D=<location>]   (the plan, nothing installed)
+//                  [/REPAIR] [/D=<location>]
+//   ZunorSetup.exe /LIST [/SERVER=<origin>] [/LOG=<file>] [/REPAIR] [/D=<location>]   (the plan only)
 //   ZunorSetup.exe /UNINSTALL [/S] [/LOG=<file>] [/D=<location>]            (removes the product)
 // Case-insensitive. /D= comes last and takes the rest of the line, spaces included.
 #include <cstdint>
@@ -23,6 +23,7 @@ struct CommandLine {
     bool noDesktop = false;
     bool noGroup = false;
     bool launch = false;
+    bool repair = false;    // /REPAIR: every file fetched again, whatever is in place
     std::size_t connections = kDefaultConnections; // /CONNECTIONS=: files fetched at once
     std::optional<std::wstring> server;    // a checked https origin
     std::optional<std::wstring> logFile;

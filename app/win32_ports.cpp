@@ -132,6 +132,8 @@ std::optional<std::uint64_t> WinFiles::FileSize(const std::wstring& path) {
     return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
+std::optional<Sha256Digest> WinFiles::FileSha256(const std::wstring& path) { return modSetup::FileSha256(path); }
+
 bool WinFiles::WriteFile(const std::wstring& path, std::string_view bytes) {
     const std::wstring temporary = path + L"." + std::to_wstring(GetCurrentProcessId()) + L".zunor-part";
     bool whole = false;

@@ -39,6 +39,7 @@ public:
     std::optional<std::string> ReadFile(const std::wstring& path) override;
     bool IsInside(const std::wstring& folder, const std::wstring& path) override;
     std::optional<std::uint64_t> FileSize(const std::wstring& path) override;
+    std::optional<Sha256Digest> FileSha256(const std::wstring& path) override;
     bool WriteFile(const std::wstring& path, std::string_view bytes) override;
     Removal RemoveFile(const std::wstring& path) override;
     bool RemoveAtRestart(const std::wstring& path) override;

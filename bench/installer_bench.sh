@@ -10,6 +10,9 @@
 #      one connection and on four;
 #   3. curl over one connection, and wget -r -np of the three folders;
 #   4. the installer pair of 1. again, with 40 ms added before every answer;
+#   5. an update: right after 1., one small program file changed on a second server (PORT+1) and the
+#      installer run again over the installed tree (what is in place as SHA256SUMS lists it stays), with
+#      the bytes that server sent; and a full install of the same product without any SHA256SUMS (PORT+2);
 # each BENCH_ROUNDS times (default 5), the measures taking turns, and prints the medians (and the
 # spread), the ratios (the median of each round's ratio), the installer's own cost per file, the
 # peak working sets (the installer's from its /LOG= memory line) against an idle Win32 process's, and
@@ -67,6 +70,19 @@ PY
     python3 "$source_dir/tools/sample/make_sums.py" "$product"
     touch "$product/.complete"
 fi
+# The same product with one small program file changed (and its line in SHA256SUMS), and without any
+# SHA256SUMS: hard links, so the 371 MiB are there once. A file that differs is a new one, never
+# written through a link.
+changed=mali000.dat
+if [ ! -f "$root/htdocs-v2/zunor/.complete" ]; then
+    rm -rf "$root/htdocs-v2" "$root/htdocs-plain"
+    cp -al "$docroot" "$root/htdocs-v2"
+    cp -al "$docroot" "$root/htdocs-plain"
+    rm "$root/htdocs-v2/zunor/$changed" "$root/htdocs-v2/zunor/SHA256SUMS"
+    head -c "$(stat -c %s "$product/$changed")" /dev/urandom >"$root/htdocs-v2/zunor/$changed"
+    python3 "$source_dir/tools/sample/make_sums.py" "$root/htdocs-v2/zunor"
+    find "$root/htdocs-plain" -name SHA256SUMS -delete
+fi
 files=$(find "$product" -type f ! -name .complete ! -name SHA256SUMS | wc -l)
 bytes=$(find "$product" -type f ! -name .complete ! -name SHA256SUMS -printf '%s\n' | awk '{s+=$1} END {print s}')
 
@@ -80,11 +96,13 @@ fi
 # shellcheck source=../tools/wine/env.sh
 . "$source_dir/tools/wine/env.sh"
 "$source_dir/tools/server/apache.sh" start "$build" "$port" "$docroot"
+"$source_dir/tools/server/apache.sh" start "$build" "$((port + 1))" "$root/htdocs-v2"
+"$source_dir/tools/server/apache.sh" start "$build" "$((port + 2))" "$root/htdocs-plain"
 out="$root/out"
 proxy_pid=""
 cleanup() {
     [ -z "$proxy_pid" ] || kill "$proxy_pid" 2>/dev/null || true
-    "$source_dir/tools/server/apache.sh" stop "$build" "$port" || true
+    for p in "$port" "$((port + 1))" "$((port + 2))"; do "$source_dir/tools/server/apache.sh" stop "$build" "$p" || true; done
     rm -rf "$out" "$WINEPREFIX/drive_c/bench"
 }
 trap cleanup EXIT
@@ -95,6 +113,8 @@ proxy_pid=$!
 for _ in $(seq 100); do [ -s "$root/proxy.port" ] && break; sleep 0.1; done
 [ -s "$root/proxy.port" ] || { echo "the latency proxy did not start:" >&2; cat "$root/proxy.log" >&2; exit 1; }
 base="https://localhost:$port"
+updated="https://localhost:$((port + 1))"
+plain="https://localhost:$((port + 2))"
 far="https://localhost:$(cat "$root/proxy.port")"
 now() { date +%s.%N; }
 since() { python3 -c "import sys; print(float(sys.argv[2]) - float(sys.argv[1]))" "$1" "$(now)"; }
@@ -115,11 +135,13 @@ print((t[1] - t[0]).total_seconds())"
 }
 
 # One installer run: its seconds and its peak working set (KiB) go into the results as name. EXE names
-# another installer than the tree's.
+# another installer than the tree's; KEEP=1 leaves what it installed for the next run (an update) and
+# starts from what the one before left.
 installer() { # name server [switch]
     local name="$1" server="$2" log="$root/$1.log"
     shift 2
-    rm -rf "$WINEPREFIX/drive_c/bench" "$log"
+    [ -n "${KEEP:-}" ] || rm -rf "$WINEPREFIX/drive_c/bench"
+    rm -f "$log"
     settle
     local t0
     t0=$(now)
@@ -129,6 +151,19 @@ installer() { # name server [switch]
     record "$name.peak $(tr -d '\r' <"$log" | sed -n 's/.* memory peak working set \([0-9]*\) KiB$/\1/p' | tail -1)"
     record "$name.span $(log_span "$log")"
     installed=$(find "$WINEPREFIX/drive_c/bench/zunor2021" -type f | wc -l)
+    [ -n "${KEEP:-}" ] || rm -rf "$WINEPREFIX/drive_c/bench"
+}
+
+# The update from the second server over what the full install left: its seconds, and the body bytes
+# that server sent, in all and for what it must send (the listings, the SHA256SUMS, the changed file).
+update() {
+    : >"$build/apache-$((port + 1))/access.log"
+    KEEP=1 installer update "$updated"
+    awk -v changed="/zunor/$changed" '$1 == "GET" {
+            url = $NF; gsub(/"/, "", url); all += $3
+            if (url ~ /^\/zunor(\/(SUPORT|TEMPLATE))?\/?$/ || url ~ /SHA256SUMS$/ || url == changed) needed += $3
+        } END { print "update.bytes " all + 0; print "update.needed " needed + 0 }' \
+        "$build/apache-$((port + 1))/access.log" >>"$results"
     rm -rf "$WINEPREFIX/drive_c/bench"
 }
 
@@ -155,7 +190,9 @@ awk -v d="$out/curl" '{printf "url = \"%s\"\noutput = \"%s/%d\"\n", $0, d, NR}' 
 
 for round in $(seq "$rounds"); do
     echo "round $round of $rounds"
-    installer default "$base"
+    KEEP=1 installer default "$base"
+    update
+    installer plain "$plain"
     installer one "$base" /CONNECTIONS=1
     [ -z "$before_setup" ] || EXE="$before_setup" installer before "$base"
     wininet_floor floor1 1
@@ -219,6 +256,8 @@ row("(5) curl, same URLs, one connection", "curl")
 row("(6) wget -r -np of the three folders", "wget")
 row(f"(7) installer, 4 connections, {latency} ms per request", "default_far")
 row(f"(8) installer /CONNECTIONS=1, {latency} ms per request", "one_far")
+row("(9) update over (1), one small file changed", "update")
+row("(10) installer /S, the product without SHA256SUMS", "plain")
 r = ratio("default", "floor1")
 print(f"{'(1)/(3)':50} {r:8.2f} x   <= 0.90: " + verdict(r <= 0.90, f"by {(r - 0.90) * 100 / 0.90:.0f}%"))
 r = ratio("default", "floor4")
@@ -238,6 +277,15 @@ if "before" in runs:
 r = ratio("default_far", "one_far")
 print(f"{'(7)/(8)':50} {r:8.2f} x   <= 0.40: " + verdict(r <= 0.40, f"by {(r - 0.40) * 100 / 0.40:.0f}%"))
 print(f"{'(1)/(5) curl':50} {ratio('default', 'curl'):8.2f} x   (Wine's TLS and WinINet against the host's)")
+r = ratio("update", "default")
+print(f"{'(9)/(1), the update against the full install':50} {r:8.2f} x   <= 0.10: " +
+      verdict(r <= 0.10, f"by {(r - 0.10) * 100 / 0.10:.0f}%"))
+sent, needed = med["update.bytes"] / 1024.0, med["update.needed"] / 1024.0
+print(f"{'  bytes the server sent for the update':50} {sent:8.1f} KiB <= 1.10 x {needed:.1f} KiB (listings, "
+      "SHA256SUMS, the changed file): " + verdict(sent <= 1.10 * needed, f"by {sent - 1.10 * needed:.1f} KiB"))
+r = ratio("default", "plain")
+print(f"{'(1)/(10), SHA256SUMS against none':50} {r:8.2f} x   <= 1.05: " +
+      verdict(r <= 1.05, f"by {(r - 1.05) * 100 / 1.05:.0f}%"))
 peak = {name: med[name + ".peak"] / 1024.0 for name in ("default", "one", "default_far")}
 print(f"{'peak working set, installer, 4 connections':50} {peak['default']:8.1f} MiB")
 print(f"{'peak working set, installer, one connection':50} {peak['one']:8.1f} MiB")

@@ -48,7 +48,8 @@ public:
     // The same for many addresses in one pass over the cache; the window works once before it.
     virtual void PurgeUrlCaches(const std::vector<std::wstring>& urls) = 0;
     // Files go over up to Connections() connections at once (/CONNECTIONS=). StartDownload hands one
-    // DownloadFile to a free connection and returns at once; the caller starts no more than
+    // DownloadFile to a free connection and returns at once (with options.keepIfCurrent, its worker
+    // first hashes what is in place, and requests nothing when that is current); the caller starts no more than
     // Connections() before NextDownload has handed one back. NextDownload waits, letting the window
     // work, until any of them has ended. The callbacks of options are called on the caller's thread,
     // from within NextDownload.
@@ -80,6 +81,8 @@ public:
     // folder; those of a process that still runs are not among them.
     virtual std::vector<std::wstring> LeftoverParts(const std::wstring& folder) = 0;
     virtual std::optional<std::uint64_t> FileSize(const std::wstring& path) = 0;
+    // The SHA-256 of the file's bytes; nullopt when it cannot be read (absent, a folder, held).
+    virtual std::optional<Sha256Digest> FileSha256(const std::wstring& path) = 0;
     // Replaces the whole file through a temporary file beside it: the old copy stays until the new one
     // is complete and on disk.
     virtual bool WriteFile(const std::wstring& path, std::string_view bytes) = 0;

@@ -133,6 +133,7 @@ inline constexpr wchar_t kSumsLineNumber[] = L", red ";
 inline constexpr wchar_t kPlanDownload[] = L"preuzima se";
 inline constexpr wchar_t kPlanDownloadChecked[] = L"preuzima se, uz proveru SHA-256";
 inline constexpr wchar_t kPlanKeep[] = L"zadrzava se postojeca datoteka";
+inline constexpr wchar_t kPlanCurrent[] = L"vec je na mestu (SHA-256 se poklapa), ne preuzima se";
 inline constexpr wchar_t kPlanChecksums[] = L"cita se SHA256SUMS, ne instalira se";
 inline constexpr wchar_t kPlanSkipPrefix[] = L"preskace se: ";
 inline constexpr wchar_t kPlanNoDestination[] = L"-";

@@ -17,6 +17,9 @@ inline constexpr std::size_t kMaxConnections = 8;
 struct TransferOptions {
     // When set, the body must hash to this; otherwise the old copy stays (ChecksumMismatch).
     std::optional<Sha256Digest> expectedSha256;
+    // With expectedSha256: a destination that already holds bytes of that digest is kept as it is,
+    // without a request (TransferResult::current).
+    bool keepIfCurrent = false;
     // Told how far the body has come: bytes so far, and the declared total (0 when unknown).
     std::function<void(std::uint64_t received, std::uint64_t total)> progress;
     // Asked between chunks; true stops the transfer (Cancelled) and leaves the old copy.

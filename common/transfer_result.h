@@ -25,6 +25,7 @@ struct TransferResult {
     std::uint64_t bytes = 0;         // body bytes received
     std::uint32_t milliseconds = 0;  // duration of the request
     int attempts = 0;                // requests made
+    bool current = false;            // the destination already held the right bytes: nothing was requested
 
     bool ok() const { return error == TransferError::None; }
 };

@@ -32,6 +32,14 @@ zunor::TransferResult DownloadFile(const std::wstring& url, const std::wstring& 
     zunor::TransferResult result;
     const ULONGLONG start = GetTickCount64();
     try {
+        if (options.keepIfCurrent && options.expectedSha256) {
+            const auto stop = [&] { return detail::TransfersStopping() || (options.cancelled && options.cancelled()); };
+            if (FileSha256(destination, stop) == options.expectedSha256) {
+                result.current = true;
+                result.milliseconds = static_cast<std::uint32_t>(GetTickCount64() - start);
+                return result;
+            }
+        }
         // Kept across attempts: a resumed transfer appends to what the broken one received.
         detail::PartFile part(destination);
         ResumePoint resume;

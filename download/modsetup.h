@@ -2,6 +2,7 @@
 // modSetup: the installer's access to the download server (files and listing pages over WinINet),
 // the file test, and the URL-cache purge made before every request. None of these ever throws.
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,7 +17,8 @@ namespace modSetup {
 // A body that breaks off on the way is taken up again twice at most, after 1 s and 3 s: from where
 // it broke when the server serves byte ranges of the same version (ETag or Last-Modified), from the
 // start otherwise. options.progress hears of every piece written, options.cancelled is asked
-// between pieces; both are called on the thread that called DownloadFile.
+// between pieces; both are called on the thread that called DownloadFile. With options.keepIfCurrent,
+// a destination whose bytes already hash to options.expectedSha256 is kept, and nothing is requested.
 zunor::TransferResult DownloadFile(const std::wstring& url, const std::wstring& destination,
                                    const zunor::TransferOptions& options = {});
 
@@ -39,6 +41,10 @@ bool StopTransfers(unsigned long timeoutMs);
 
 // True when path names a file (not a folder). A file another program holds open still counts.
 bool FileExists(const std::wstring& path);
+
+// The SHA-256 of the file's bytes, read once from start to end (on the processor's SHA instructions
+// where it has them); nullopt when it cannot be read whole, or stop (asked between pieces) says so.
+std::optional<zunor::Sha256Digest> FileSha256(const std::wstring& path, const std::function<bool()>& stop = {});
 
 // Lets the window process its messages, then deletes url's cache entry; repeats while a deletion
 // succeeds. Returns the number of passes (each pass = one message step and one deletion attempt).

@@ -1,8 +1,10 @@
 #include "download/sha256.h"
 
 #include <algorithm>
+#include <functional>
 #include <iterator>
 
+#include "download/modsetup.h"
 #include "download/sha256_blocks.h"
 #include "system/unique_handles.h"
 
@@ -101,24 +103,54 @@ std::optional<zunor::Sha256Digest> Sha256::Finish() {
     return digest;
 }
 
-void HashKeptBytes(Sha256& hash, const std::wstring& path, std::uint64_t bytes) {
+namespace {
+
+constexpr std::uint64_t kToTheEnd = ~std::uint64_t{0};
+
+// Feeds path's bytes from its start into hash, a piece at a time: `bytes` of them, or all of them with
+// kToTheEnd. False when not all could be read, or stop (asked between pieces) said to stop.
+bool HashFrom(Sha256& hash, const std::wstring& path, std::uint64_t bytes, const std::function<bool()>& stop) {
     constexpr DWORD kChunkBytes = 64 * 1024;
     zunor::UniqueHandle file =
         zunor::AdoptFileHandle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file) {
-        auto buffer = std::make_unique<char[]>(kChunkBytes);
-        while (bytes > 0) {
-            DWORD got = 0;
-            const DWORD want = static_cast<DWORD>(bytes < kChunkBytes ? bytes : kChunkBytes);
-            if (!ReadFile(file.get(), buffer.get(), want, &got, nullptr) || got == 0)
-                break;
-            hash.Add(buffer.get(), got);
+                                           nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file)
+        return false;
+    auto buffer = std::make_unique<char[]>(kChunkBytes);
+    while (bytes > 0) {
+        if (stop && stop())
+            return false;
+        DWORD got = 0;
+        const DWORD want = static_cast<DWORD>(bytes < kChunkBytes ? bytes : kChunkBytes);
+        if (!ReadFile(file.get(), buffer.get(), want, &got, nullptr))
+            return false;
+        if (got == 0)
+            return bytes == kToTheEnd;
+        hash.Add(buffer.get(), got);
+        if (bytes != kToTheEnd)
             bytes -= got;
-        }
     }
-    if (bytes > 0)
+    return true;
+}
+
+} // namespace
+
+void HashKeptBytes(Sha256& hash, const std::wstring& path, std::uint64_t bytes) {
+    if (!HashFrom(hash, path, bytes, {}))
         hash.Spoil(); // what cannot be read back cannot be vouched for
 }
 
 } // namespace modSetup::detail
+
+namespace modSetup {
+
+std::optional<zunor::Sha256Digest> FileSha256(const std::wstring& path, const std::function<bool()>& stop) {
+    if (!FileExists(path))
+        return std::nullopt;
+    detail::Sha256 hash;
+    if (!hash.ok() || !detail::HashFrom(hash, path, detail::kToTheEnd, stop))
+        return std::nullopt;
+    return hash.Finish();
+}
+
+} // namespace modSetup

@@ -23,6 +23,7 @@ constexpr wchar_t kLogListing[] = L"listing";
 constexpr wchar_t kLogBadName[] = L"bad name";
 constexpr wchar_t kLogChecksums[] = L"checksums";
 constexpr wchar_t kLogFile[] = L"file";
+constexpr wchar_t kLogCurrent[] = L"current"; // in place already, as SHA256SUMS has it: not requested
 constexpr wchar_t kLogKept[] = L"kept";
 constexpr wchar_t kLogRegister[] = L"register";
 constexpr wchar_t kLogSetting[] = L"setting";
@@ -49,9 +50,9 @@ const wchar_t* Result(bool ok) {
 } // namespace
 
 InstallationRun::InstallationRun(RunWindow& window, RunNetwork& network, RunFiles& files, RunSystem& system,
-                                 RunRegistration& registration, RunLog& log, std::wstring serverBase)
+                                 RunRegistration& registration, RunLog& log, std::wstring serverBase, bool repair)
     : window_(window), network_(network), files_(files), system_(system), registration_(registration), log_(log),
-      serverBase_(std::move(serverBase)) {
+      serverBase_(std::move(serverBase)), repair_(repair) {
     while (!serverBase_.empty() && serverBase_.back() == L'/') {
         serverBase_.pop_back();
     }
@@ -400,6 +401,9 @@ InstallationRun::Placing InstallationRun::PlaceFile(std::size_t file) {
     job.placed = Placed::Transferred;
     TransferOptions options;
     options.expectedSha256 = entry.sha256;
+    // What SHA256SUMS vouches for and is in place already stays without a request (the worker hashes
+    // it), unless every file is to come again.
+    options.keepIfCurrent = entry.sha256.has_value() && !repair_;
     options.progress = [this, file](std::uint64_t received, std::uint64_t total) {
         ShowTransfer(file, received, total);
     };
@@ -430,7 +434,7 @@ void InstallationRun::EndTransfer(const FinishedDownload& done) {
         window_.SetStatus(finishing_ ? texts::kFinishing : texts::kDownloading); // the name goes with it
         namedFile_.reset();
     }
-    log_.Write(kLogFile, DescribeTransfer(job.entry->url, job.place.path, job.result));
+    log_.Write(job.result.current ? kLogCurrent : kLogFile, DescribeTransfer(job.entry->url, job.place.path, job.result));
     retrieval_.Ended(done.ticket);
 }
 

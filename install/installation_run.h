@@ -27,8 +27,9 @@ struct RunOutcome {
 
 class InstallationRun {
 public:
+    // repair: every file is fetched again, also one that SHA256SUMS shows is already in place.
     InstallationRun(RunWindow& window, RunNetwork& network, RunFiles& files, RunSystem& system,
-                    RunRegistration& registration, RunLog& log, std::wstring serverBase);
+                    RunRegistration& registration, RunLog& log, std::wstring serverBase, bool repair = false);
 
     // Throws RunFailure for what it cannot pass over: a folder it cannot create, a listing it has no copy of.
     RunOutcome Execute();
@@ -79,6 +80,7 @@ private:
     RunRegistration& registration_;
     RunLog& log_;
     std::wstring serverBase_;
+    bool repair_;
     std::array<TransferResult, 3> listingFetches_{}; // by ListingKind
     InstallPlan plan_;
     std::vector<FailedItem> failures_;

@@ -23,7 +23,7 @@ std::wstring Line(std::wstring_view url, std::wstring_view destination, std::wst
 
 PlanTotals ListPlan(RunNetwork& network, RunFiles& files, RunSystem& system, RunLog& log,
                     const std::function<void(std::wstring_view)>& print, std::wstring_view serverBase,
-                    std::wstring_view location) {
+                    std::wstring_view location, bool repair) {
     std::wstring base(serverBase);
     while (!base.empty() && base.back() == L'/') {
         base.pop_back();
@@ -79,6 +79,9 @@ PlanTotals ListPlan(RunNetwork& network, RunFiles& files, RunSystem& system, Run
                 } else if (entry.action == PlanAction::KeepIfPresent && files.FileExists(where.path)) {
                     ++totals.kept;
                     emit(Line(entry.url, where.path, texts::kPlanKeep));
+                } else if (entry.sha256 && !repair && files.FileSha256(where.path) == entry.sha256) {
+                    ++totals.kept;
+                    emit(Line(entry.url, where.path, texts::kPlanCurrent));
                 } else {
                     ++totals.downloads;
                     emit(Line(entry.url, where.path,

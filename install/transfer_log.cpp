@@ -6,6 +6,9 @@ std::wstring DescribeTransfer(std::wstring_view url, std::wstring_view destinati
                               const TransferResult& result) {
     std::wstring text(url);
     text.append(L" -> ").append(destination).append(L": ");
+    if (result.current) {
+        return text + L"in place, SHA-256 as listed, not requested, " + std::to_wstring(result.milliseconds) + L" ms";
+    }
     if (!result.ok()) {
         text += ReasonText(result) + L", ";
     }

@@ -2,15 +2,14 @@
 the real installer under Wine (/S and /LIST, console output and exit codes)."""
 import hashlib
 import os
-import shutil
 import subprocess
 import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
-from install_env import (ARCHIVES, CHECKSUMS, Apache, Prefix, access_log, https_port,  # noqa: E402
-                         sample_files, sample_root)
+from install_env import (copy_docroot, ARCHIVES, CHECKSUMS, Apache, Prefix, access_log, https_port,  # noqa: E402
+                         sample_files)
 
 PROGRAM = "C:\\Program Files\\Brantovik\\zunor2021"
 LISTING_FILES = ("pdown.ini", "sdown.ini", "tdown.ini")  # each holds its own server's page
@@ -70,17 +69,6 @@ class ListingsTest(unittest.TestCase):
                 tree["system/" + name] = digest(path)
         return tree
 
-    def copy_docroot(self, name):
-        """A copy of the sample product's server folders inside a folder only its owner may enter, as a
-        clone in root's home is: the servers, whose workers run as another user, serve it all the same."""
-        private = os.path.join(harness.build_dir(), "e2e-private")
-        os.makedirs(private, exist_ok=True)
-        os.chmod(private, 0o700)
-        docroot = os.path.join(private, name)
-        shutil.rmtree(docroot, ignore_errors=True)
-        shutil.copytree(os.path.dirname(sample_root()), docroot)
-        return docroot
-
     def test_nginx_autoindex_installs_the_same_tree_as_apache(self):
         code, out = self.setup("/S", f"/SERVER={self.server}")
         self.assertEqual(code, 0, out)
@@ -92,7 +80,7 @@ class ListingsTest(unittest.TestCase):
 
         self.prefix.clean_slate()
         port = self.port + 6
-        with Nginx(port, docroot=self.copy_docroot("e2e-docroot-nginx")):
+        with Nginx(port, docroot=copy_docroot("e2e-docroot-nginx")):
             code, out = self.setup("/S", f"/SERVER=https://localhost:{port}")
             with open(os.path.join(harness.build_dir(), f"nginx-{port}", "access.log")) as f:
                 requested = f.read()
@@ -107,7 +95,7 @@ class ListingsTest(unittest.TestCase):
         self.assertEqual(code, 0, out)
         before = self.installed_tree()
 
-        docroot = self.copy_docroot("e2e-docroot-sums")
+        docroot = copy_docroot("e2e-docroot-sums")
         zunor = os.path.join(docroot, "zunor")
         with open(os.path.join(zunor, "ZunorRes.dat"), "r+b") as f:
             f.write(b"tampered")  # SHA256SUMS still vouches for the original
@@ -137,6 +125,53 @@ class ListingsTest(unittest.TestCase):
         self.assertIn("/zunor/ZunorRes.dat", requested)
         leftovers = [n for n in os.listdir(self.prefix.host(PROGRAM)) if n.endswith(".zunor-part")]
         self.assertEqual(leftovers, [])
+
+    def served_tree(self, docroot):
+        """{place/relative path: sha256} of what an installation from docroot places."""
+        tree = {}
+        for sub, place in (("", "program/"), ("TEMPLATE", "program/TEMPLATE/"), ("SUPORT", "system/")):
+            folder = os.path.join(docroot, "zunor", sub)
+            for name in os.listdir(folder):
+                if os.path.isfile(os.path.join(folder, name)) and name not in ARCHIVES + (CHECKSUMS,):
+                    tree[place + name] = digest(os.path.join(folder, name))
+        return tree
+
+    def test_an_update_fetches_only_what_changed(self):
+        docroot = copy_docroot("e2e-docroot-update")
+        zunor = os.path.join(docroot, "zunor")
+        port = self.port + 10
+        server = f"/SERVER=https://localhost:{port}"
+
+        def install(*args):
+            with Apache(port, docroot=docroot):  # serves docroot as it is now
+                code, out = self.setup("/S", server, *args)
+                files = [p for p, _ in access_log(port) if p not in LISTING_PATHS and not p.endswith("/")]
+            self.assertEqual(code, 0, out)
+            self.assertEqual(self.installed_tree(), self.served_tree(docroot))
+            return sorted(files)
+
+        everything = install()
+        sums = sorted(p for p in everything if p.endswith("/" + CHECKSUMS))
+        self.assertEqual(len(sums), 3)
+        # On the server one small program file changes; in place, a template gets other bytes of the same
+        # size and a component loses its last byte.
+        with open(os.path.join(zunor, "ZunorRes.dat"), "r+b") as f:
+            f.write(b"version 2")
+        subprocess.run([sys.executable, os.path.join(harness.source_dir(), "tools", "sample", "make_sums.py"), zunor],
+                       check=True)
+        template = sample_files("TEMPLATE")[0]
+        with open(os.path.join(self.prefix.host(PROGRAM), "TEMPLATE", template), "r+b") as f:
+            f.write(b"X")
+        component = os.path.join(self.prefix.system_dir, "ZunorGrid.ocx")
+        os.truncate(component, os.path.getsize(component) - 1)
+        self.assertEqual(install(), sorted(sums + ["/zunor/ZunorRes.dat", f"/zunor/TEMPLATE/{template}",
+                                                   "/zunor/SUPORT/ZunorGrid.ocx"]))
+        self.assertEqual(install(), sums)
+        self.assertEqual(install("/REPAIR"), [p for p in everything if not p.endswith("/firme.mdb")])
+        # A folder without SHA256SUMS: its files come every time, as before.
+        os.remove(os.path.join(zunor, "TEMPLATE", CHECKSUMS))
+        self.assertEqual(install(), sorted([p for p in sums if "/TEMPLATE/" not in p] +
+                                           [f"/zunor/TEMPLATE/{n}" for n in sample_files("TEMPLATE")]))
 
     def drive_c_state(self):
         """(path, size, mtime) of everything in drive_c but Wine's own temporary folders."""

@@ -16,9 +16,11 @@ TEST(CommandLine, NoArgumentsMeansTheWindowWithDefaults) {
 }
 
 TEST(CommandLine, SwitchesAreCaseInsensitive) {
-    auto r = ParseCommandLine(L"/s /nodesktop /NoGroup /Launch /server=https://example.test:8443 /log=C:\\x.log");
+    auto r = ParseCommandLine(L"/s /nodesktop /NoGroup /Launch /server=https://example.test:8443 /log=C:\\x.log /Repair");
     ASSERT_TRUE(r.options) << std::string(r.error.begin(), r.error.end());
     EXPECT_TRUE(r.options->silent);
+    EXPECT_TRUE(r.options->repair);
+    EXPECT_FALSE(ParseCommandLine(L"/S").options->repair);
     EXPECT_TRUE(r.options->noDesktop);
     EXPECT_TRUE(r.options->noGroup);
     EXPECT_TRUE(r.options->launch);
@@ -123,7 +125,7 @@ TEST(CommandLine, UninstallAndTheCopysHandles) {
     EXPECT_EQ(*r.options->logFile, L"C:\\a b.log");
     EXPECT_EQ(*r.options->fromCopy, (std::pair<std::uintptr_t, std::uintptr_t>{156, 160}));
     EXPECT_EQ(*r.options->location, L"C:\\Program Files\\B\\");
-    for (const wchar_t* bad : {L"/UNINSTALL /LIST", L"/FROMCOPY=1,2", L"/UNINSTALL /FROMCOPY=1", L"/UNINSTALL=1",
+    for (const wchar_t* bad : {L"/UNINSTALL /LIST", L"/UNINSTALL /REPAIR", L"/REPAIR=1", L"/FROMCOPY=1,2", L"/UNINSTALL /FROMCOPY=1", L"/UNINSTALL=1",
                                L"/UNINSTALL /FROMCOPY=1,x"}) {
         EXPECT_FALSE(ParseCommandLine(bad).options) << std::wstring(bad).size();
     }

@@ -132,5 +132,42 @@ TEST_F(SumsRunTest, UnreadableChecksumsLetNoFileOfTheFolderIn) {
                                 }));
 }
 
+// What SHA256SUMS vouches for and is in place already is kept without a request, counted as done and
+// registered like a downloaded component; /REPAIR fetches every file again.
+TEST_F(SumsRunTest, FilesInPlaceAsListedAreKeptWithoutARequestUnlessRepairing) {
+    const std::string abc = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"; // "abc"
+    Serve(L"/zunor", {"SHA256SUMS", "a.exe", "b.exe", "c.exe"});
+    Serve(L"/zunor/TEMPLATE", {});
+    Serve(L"/zunor/SUPORT", {"SHA256SUMS", "s.dll"});
+    Sums(L"/zunor", abc + "  a.exe\n" + abc + "  b.exe\n"); // c.exe has no digest
+    Sums(L"/zunor/SUPORT", abc + "  s.dll\n");
+    for (const wchar_t* path : {L"C:\\I\\zunor2021\\a.exe", L"C:\\I\\zunor2021\\b.exe",
+                                L"C:\\I\\zunor2021\\c.exe", L"C:\\W\\S32\\s.dll"}) {
+        files.paths.insert(path);
+        files.contents[path] = std::wstring_view(path).ends_with(L"b.exe") ? "abd" : "abc";
+    }
+    const RunOutcome outcome = Run();
+    EXPECT_TRUE(outcome.failures.empty());
+    EXPECT_EQ(rec.Starting(L"current"),
+              (std::vector<std::wstring>{L"current https://srv/zunor/a.exe -> C:\\I\\zunor2021\\a.exe",
+                                         L"current https://srv/zunor/SUPORT/s.dll -> C:\\W\\S32\\s.dll"}));
+    EXPECT_EQ(rec.Starting(L"download"),
+              (std::vector<std::wstring>{L"download https://srv/zunor/b.exe -> C:\\I\\zunor2021\\b.exe",
+                                         L"download https://srv/zunor/c.exe -> C:\\I\\zunor2021\\c.exe"}));
+    EXPECT_TRUE(rec.Has(L"register C:\\W\\S32\\s.dll"));
+    EXPECT_EQ(rec.Starting(L"progress").back(), L"progress 1");
+    EXPECT_NE(std::find_if(log.lines.begin(), log.lines.end(),
+                           [](const std::wstring& l) { return l.starts_with(L"current: https://srv/zunor/a.exe"); }),
+              log.lines.end());
+    const auto record = ParseRecord(files.contents.at(L"C:\\I\\zunor2021\\ukloni.dat"));
+    ASSERT_TRUE(record.has_value());
+    EXPECT_TRUE(record->Has(RecordKind::File, L"C:\\I\\zunor2021\\a.exe"));
+
+    rec.calls.clear();
+    EXPECT_TRUE(InstallationRun(window, net, files, sys, reg, log, kBase, true).Execute().failures.empty());
+    EXPECT_TRUE(rec.Starting(L"current").empty());
+    EXPECT_EQ(rec.Starting(L"download").size(), 4u);
+}
+
 } // namespace
 } // namespace zunor::test

@@ -26,10 +26,10 @@ protected:
     FakeLog log;
     std::vector<std::wstring> printed;
 
-    PlanTotals List(std::wstring_view location = L"C:\\P\\") {
+    PlanTotals List(std::wstring_view location = L"C:\\P\\", bool repair = false) {
         return ListPlan(
             net, files, sys, log, [&](std::wstring_view line) { printed.emplace_back(line); },
-            L"https://srv/", location);
+            L"https://srv/", location, repair);
     }
 };
 
@@ -106,6 +106,32 @@ TEST_F(ListPlanTest, ListingThatCannotBeHadEndsWithItsAddressAndPrintsNoPlan) {
         EXPECT_EQ(failure.context, L"Adresa: https://srv/zunor");
     }
     EXPECT_TRUE(printed.empty());
+}
+
+// A file in place whose bytes SHA256SUMS vouches for shows as current, one with other bytes comes
+// again; /REPAIR fetches both.
+TEST_F(ListPlanTest, FilesInPlaceAsListedAreCurrentUnlessRepairing) {
+    net.pages[L"https://srv/zunor"] = Page({"SHA256SUMS", "a.exe", "b.exe"});
+    net.pages[L"https://srv/zunor/SHA256SUMS"] = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad  a.exe\n"
+                                                "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad  b.exe\n";
+    net.pages[L"https://srv/zunor/TEMPLATE"] = Page({});
+    net.pages[L"https://srv/zunor/SUPORT"] = Page({});
+    for (const auto& [path, bytes] : {std::pair<std::wstring, std::string>{L"C:\\P\\zunor2021\\a.exe", "abc"},
+                                      {L"C:\\P\\zunor2021\\b.exe", "abd"}}) {
+        files.paths.insert(path);
+        files.contents[path] = bytes;
+    }
+    for (const bool repair : {false, true}) {
+        printed.clear();
+        List(L"C:\\P", repair);
+        ASSERT_EQ(printed.size(), 4u);
+        EXPECT_EQ(printed[1], L"https://srv/zunor/a.exe\tC:\\P\\zunor2021\\a.exe\t" +
+                                  std::wstring(repair ? texts::kPlanDownloadChecked : texts::kPlanCurrent));
+        EXPECT_EQ(printed[2], L"https://srv/zunor/b.exe\tC:\\P\\zunor2021\\b.exe\t" +
+                                  std::wstring(texts::kPlanDownloadChecked));
+        EXPECT_EQ(printed[3], repair ? L"Ukupno: 2 za preuzimanje, 0 zadrzano, 0 preskoceno."
+                                     : L"Ukupno: 1 za preuzimanje, 1 zadrzano, 0 preskoceno.");
+    }
 }
 
 } // namespace

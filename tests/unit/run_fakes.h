@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/run_ports.h"
+#include "common/sha256_plain.h"
 #include "install/installation_run.h"
 #include "install/removal_run.h"
 
@@ -136,6 +137,13 @@ public:
         auto it = contents.find(p);
         return it == contents.end() ? 1000 : it->second.size();
     }
+    std::optional<Sha256Digest> FileSha256(const std::wstring& p) override {
+        if (!paths.contains(p)) {
+            return std::nullopt;
+        }
+        auto it = contents.find(p);
+        return Sha256Of(it == contents.end() ? std::string() : it->second);
+    }
     bool WriteFile(const std::wstring& p, std::string_view bytes) override {
         r_.Add(L"write " + p);
         if (!writable) {
@@ -217,6 +225,7 @@ public:
         std::wstring url;
         std::wstring destination;
         TransferOptions options;
+        bool current = false; // kept as it is: nothing requested
     };
     std::vector<Running> running;
     std::size_t mostRunning = 0;
@@ -224,16 +233,19 @@ public:
     std::function<std::size_t(const std::vector<Running>&)> endsNext;
 
     std::size_t Connections() override { return connections; }
+    // Like DownloadFile: with keepIfCurrent, a destination that already hashes as expected is kept.
     void StartDownload(std::size_t ticket, const std::wstring& url, const std::wstring& dest,
                        const TransferOptions& options) override {
-        r_.Add(L"download " + url + L" -> " + dest);
+        const bool current = options.keepIfCurrent && options.expectedSha256 &&
+                             files_.FileSha256(dest) == options.expectedSha256;
+        r_.Add((current ? L"current " : L"download ") + url + L" -> " + dest);
         checksums[url] = options.expectedSha256;
         for (const Running& other : running) {
             if (Folded(other.destination) == Folded(dest)) {
                 ADD_FAILURE() << "two transfers at once into one file (Windows names are one whatever their case)";
             }
         }
-        running.push_back({ticket, url, dest, options});
+        running.push_back({ticket, url, dest, options, current});
         mostRunning = std::max(mostRunning, running.size());
     }
     void EndDownloads() override {
@@ -251,6 +263,11 @@ public:
         const std::size_t i = endsNext ? endsNext(running) : 0;
         const Running done = running.at(i);
         running.erase(running.begin() + static_cast<std::ptrdiff_t>(i));
+        if (done.current) {
+            TransferResult kept;
+            kept.current = true;
+            return {done.ticket, kept};
+        }
         if (auto steps = progress.find(done.url); steps != progress.end() && done.options.progress) {
             for (const auto& [received, total] : steps->second) {
                 done.options.progress(received, total);
