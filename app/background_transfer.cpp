@@ -191,6 +191,7 @@ void BackgroundTransfers::Start(std::size_t ticket, Transfer transfer, const Tra
         job->transfer = std::move(transfer);
         job->callerOptions = options;
         job->workerOptions.expectedSha256 = options.expectedSha256;
+        job->workerOptions.keepIfCurrent = options.keepIfCurrent;
         Job* raw = job.get();
         job->workerOptions.progress = [raw](std::uint64_t received, std::uint64_t total) {
             raw->received = received;
