@@ -74,14 +74,15 @@ fi
 # SHA256SUMS: hard links, so the 371 MiB are there once. A file that differs is a new one, never
 # written through a link.
 changed=mali000.dat
-if [ ! -f "$root/htdocs-v2/zunor/.complete" ]; then
+if [ ! -f "$root/htdocs-v2/.complete" ]; then
     rm -rf "$root/htdocs-v2" "$root/htdocs-plain"
     cp -al "$docroot" "$root/htdocs-v2"
     cp -al "$docroot" "$root/htdocs-plain"
-    rm "$root/htdocs-v2/zunor/$changed" "$root/htdocs-v2/zunor/SHA256SUMS"
+    rm "$root/htdocs-v2/zunor/$changed" "$root/htdocs-v2/zunor/SHA256SUMS" "$root/htdocs-v2/zunor/.complete"
     head -c "$(stat -c %s "$product/$changed")" /dev/urandom >"$root/htdocs-v2/zunor/$changed"
     python3 "$source_dir/tools/sample/make_sums.py" "$root/htdocs-v2/zunor"
     find "$root/htdocs-plain" -name SHA256SUMS -delete
+    touch "$root/htdocs-v2/.complete"
 fi
 files=$(find "$product" -type f ! -name .complete ! -name SHA256SUMS | wc -l)
 bytes=$(find "$product" -type f ! -name .complete ! -name SHA256SUMS -printf '%s\n' | awk '{s+=$1} END {print s}')

@@ -110,7 +110,9 @@ constexpr std::uint64_t kToTheEnd = ~std::uint64_t{0};
 // Feeds path's bytes from its start into hash, a piece at a time: `bytes` of them, or all of them with
 // kToTheEnd. False when not all could be read, or stop (asked between pieces) said to stop.
 bool HashFrom(Sha256& hash, const std::wstring& path, std::uint64_t bytes, const std::function<bool()>& stop) {
-    constexpr DWORD kChunkBytes = 64 * 1024;
+    // Larger than a transfer's piece: reading what is in place is all this does, and it is held only
+    // while it hashes.
+    constexpr DWORD kChunkBytes = 256 * 1024;
     zunor::UniqueHandle file =
         zunor::AdoptFileHandle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                            nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
