@@ -71,4 +71,4 @@ class SignedReleaseTest(SetupRuns, unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest.main()
+    unittest.main(verbosity=2)
