@@ -1,15 +1,20 @@
 #!/usr/bin/env bash
-# check_reproducible.sh [COMMIT [SIGNED_INSTALLER]]
+# check_reproducible.sh [COMMIT [SIGNED_INSTALLER]] [-DNAME=VALUE...]
 # Builds the win32 installer of COMMIT (default HEAD; uncommitted changes play no part) twice, from two
 # copies of it in two folders of different paths, under different time zones, locales and umasks,
 # and compares the two unsigned installers byte for byte. With SIGNED_INSTALLER (a release's
 # ZunorSetup.exe) it also takes that file's signature off and compares what is left with the rebuild:
 # the check that a published installer is what its commit builds. About 4 minutes on two cores.
+# -D settings (a release's ZUNOR_SERVER_BASE) go to both configurations, as they went to the release's.
 # Exit 0 when all are the same. KEEP=1 keeps the folders.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-commit=$(git rev-parse --verify "${1:-HEAD}^{commit}")
-signed=${2:-}
+positional=() settings=()
+for arg; do
+    case $arg in -D*) settings+=("$arg") ;; *) positional+=("$arg") ;; esac
+done
+commit=$(git rev-parse --verify "${positional[0]:-HEAD}^{commit}")
+signed=${positional[1]:-}
 [ -z "$signed" ] || signed=$(realpath "$signed")
 for tool in cmake tar sha256sum cmp python3 i686-w64-mingw32-objdump; do
     command -v "$tool" >/dev/null || { echo "reproducible: $tool is missing (run tools/setup.sh as root)" >&2; exit 1; }
@@ -24,7 +29,7 @@ build_in() { # folder time-zone locale umask
     mkdir -p "$1"
     git archive "$commit" | tar -x -C "$1"
     echo "reproducible: building $commit in $1 (TZ=$2 LC_ALL=$3 umask $4)"
-    if ! (cd "$1" && umask "$4" && export TZ="$2" LC_ALL="$3" && cmake --preset win32 >build.log 2>&1 &&
+    if ! (cd "$1" && umask "$4" && export TZ="$2" LC_ALL="$3" && cmake --preset win32 "${settings[@]}" >build.log 2>&1 &&
         cmake --build --preset win32 --target ZunorSetup >>build.log 2>&1); then
         tail -n 30 "$1/build.log" >&2
         exit 1
