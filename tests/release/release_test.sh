@@ -6,7 +6,7 @@
 #   release_test.sh BUILD_DIR SOURCE_DIR
 set -euo pipefail
 build=$1 source=$2
-for tool in osslsigncode sha256sum git cmake; do
+for tool in osslsigncode sha256sum git cmake python3 openssl; do
     command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed (run tools/setup.sh as root)"; exit 1; }
 done
 failures=0
@@ -17,7 +17,7 @@ check() { # what command...
 }
 refused() { ! "$@"; }
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+trap '[ -z "${tsa:-}" ] || kill "$tsa" 2>/dev/null; rm -rf "$work"' EXIT
 pki=$build/pki
 release=$build/release
 verify() { osslsigncode verify -in "$1" -CAfile "$2"; }
@@ -66,12 +66,22 @@ real() { # arch release_dir
     ZUNOR_SIGN_PKCS12=$pki/codesign.p12 ZUNOR_SIGN_PASSWORD=$(cat "$pki/codesign.pass") ZUNOR_SIGN_CAFILE=$pki/ca.crt \
         bash "$source/tools/release/release.sh" "$build/ZunorSetup.exe" "$2" "$work/no-pki" "$1" 1.0 "$work/clean"
 }
-real win32 "$work/real" >"$work/real.log" 2>&1 || true
-check "a real release is signed with the named certificate" verify "$work/real/ZunorSetup.exe" "$pki/ca.crt"
+# With a timestamp server named: a local one that answers with the test PKI's timestamping certificate.
+mkdir "$work/tsa"
+python3 "$(dirname "$0")/timestamp_server.py" "$pki" "$work/tsa/port" &
+tsa=$!
+for _ in $(seq 100); do [ -s "$work/tsa/port" ] || [ ! -d "/proc/$tsa" ] || sleep 0.1; done
+[ -s "$work/tsa/port" ] || { echo "FAIL: the timestamp server did not start"; exit 1; }
+ZUNOR_SIGN_TIMESTAMP_URL=http://127.0.0.1:$(cat "$work/tsa/port") real win32 "$work/real" >"$work/real.log" 2>&1 || true
+kill "$tsa" && tsa=
+cat "$work/real.log"
+osslsigncode verify -in "$work/real/ZunorSetup.exe" -CAfile "$pki/ca.crt" -TSA-CAfile "$pki/ca.crt" \
+    >"$work/real-verify.log" 2>&1 || true
+check "a real release is signed with the named certificate" grep -q "^Signature verification: ok" "$work/real-verify.log"
+check "and timestamped by the named server" test "$(cat "$work/tsa/port.count" 2>/dev/null)" = 1
+check "with a timestamp that verifies" grep -q "^Timestamp Server Signature verification: ok" "$work/real-verify.log"
 check "and carries no test mark" refused grep -q "TEST SIGNATURE" "$work/real.log"
-osslsigncode verify -in "$work/real/ZunorSetup.exe" -CAfile "$pki/ca.crt" 2>/dev/null |
-    grep "Text description" >"$work/real-description" || true
-check "nor a test description" grep -qx "[[:space:]]*Text description: Zunor 2021 - instalacija" "$work/real-description"
+check "nor a test description" grep -qx "[[:space:]]*Text description: Zunor 2021 - instalacija" "$work/real-verify.log"
 check "the wrong password fails" refused env ZUNOR_SIGN_PKCS12="$pki/codesign.p12" ZUNOR_SIGN_PASSWORD=wrong \
     bash "$source/tools/release/release.sh" "$build/ZunorSetup.exe" "$work/wrong" "$work/no-pki" win32 1.0 "$work/clean"
 check "a password without its certificate is refused" refused env -u ZUNOR_SIGN_PKCS12 ZUNOR_SIGN_PASSWORD=x \

@@ -6,7 +6,8 @@
 #   ZUNOR_SIGN_PKCS12         the PKCS#12 file with the code-signing certificate and its key
 #   ZUNOR_SIGN_PASSWORD       that file's password (empty when unset)
 #   ZUNOR_SIGN_TIMESTAMP_URL  an RFC 3161 timestamp server, used when set
-#   ZUNOR_SIGN_CAFILE         the roots the finished signature is checked against (default: the system's)
+#   ZUNOR_SIGN_CAFILE         the roots the finished signature and its timestamp are checked against
+#                             (default: the system's)
 #
 # Without ZUNOR_SIGN_PKCS12 it signs with the test code-signing certificate of the tests' own CA
 # (PKI_DIR, made by tools/server/pki.sh), and the output and the signature's description say so.
@@ -65,7 +66,7 @@ sign=(osslsigncode sign -pkcs12 "$p12" -readpass "$work/pass" -h sha256 -n "$des
     { cat "$work/sign.log" >&2; fail "signing failed"; }
 
 verify=(osslsigncode verify -in "$work/ZunorSetup.exe")
-[ -z "$cafile" ] || verify+=(-CAfile "$cafile")
+[ -z "$cafile" ] || verify+=(-CAfile "$cafile" -TSA-CAfile "$cafile")
 "${verify[@]}" >"$work/verify.log" 2>&1 || { cat "$work/verify.log" >&2; fail "the signed installer does not verify"; }
 
 mkdir -p "$out"
@@ -74,9 +75,10 @@ mv "$work/ZunorSetup.exe" "$out/ZunorSetup.exe"
 (cd "$out" && sha256sum ZunorSetup.exe >SHA256SUMS)
 
 say "ZunorSetup.exe $version, commit $commit${dirty:+ with uncommitted changes (not rebuildable from it)}"
-# The signer is the first certificate the check names; the timestamp line says whether there is one.
+# The signer is the first certificate the check names; then whether and when it was timestamped.
 awk '/Subject:|Issuer :/ && n < 2 { sub(/^[ \t]+/, ""); print "release:   " $0; n++ }
-     /Text description|Timestamp/ { sub(/^[ \t]+/, ""); print "release:   " $0 }' "$work/verify.log"
+     /Text description|Timestamp time|Timestamp is not|Timestamp Server Signature|^Signature verification/ {
+         sub(/^[ \t]+/, ""); print "release:   " $0 }' "$work/verify.log"
 if [ "$test_release" -eq 1 ]; then
     say "*** TEST SIGNATURE, NOT FOR DISTRIBUTION: signed with the test certificate of the tests' own CA"
     say "*** ($cafile), which no Windows trusts. Set ZUNOR_SIGN_PKCS12 for a real release."
