@@ -4,7 +4,7 @@
 # copies of it in two folders of different paths, under different time zones, locales and umasks,
 # and compares the two unsigned installers byte for byte. With SIGNED_INSTALLER (a release's
 # ZunorSetup.exe) it also takes that file's signature off and compares what is left with the rebuild:
-# the check that a published installer is what its commit builds. About 4 minutes on two cores.
+# the check that a published installer is what its commit builds. 2 to 4 minutes on two cores.
 # -D settings (a release's ZUNOR_SERVER_BASE) go to both configurations, as they went to the release's.
 # Exit 0 when all are the same. KEEP=1 keeps the folders.
 set -euo pipefail
