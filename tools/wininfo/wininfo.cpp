@@ -5,6 +5,8 @@
 //                           "wow64=1" or "wow64=0", and "acp=" the ANSI code page
 //   wininfo long PATH       "long=" the long form of an existing path (short names resolved); exit 1
 //                           when it does not exist
+//   wininfo version FILE    "version=" the file's version resource as the installer reads it; exit 1
+//                           when it has none
 #include <windows.h>
 
 #include <fcntl.h>
@@ -13,6 +15,7 @@
 #include <cstdio>
 #include <string>
 
+#include "system/file_version.h"
 #include "system/shortcut.h"
 
 namespace {
@@ -69,6 +72,16 @@ int PrintLong(const wchar_t* path) {
     return 0;
 }
 
+int PrintVersion(const wchar_t* path) {
+    const std::wstring version = zunor::FileVersion(path);
+    if (version.empty()) {
+        std::fprintf(stderr, "wininfo: no version resource\n");
+        return 1;
+    }
+    PrintLine("version", version);
+    return 0;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -80,8 +93,11 @@ int wmain(int argc, wchar_t** argv) {
         code = PrintSystem();
     } else if (argc == 3 && std::wstring(argv[1]) == L"long") {
         code = PrintLong(argv[2]);
+    } else if (argc == 3 && std::wstring(argv[1]) == L"version") {
+        code = PrintVersion(argv[2]);
     } else {
-        std::fprintf(stderr, "usage: wininfo link LINK.lnk | wininfo system | wininfo long PATH\n");
+        std::fprintf(stderr, "usage: wininfo link LINK.lnk | wininfo system | wininfo long PATH"
+                             " | wininfo version FILE\n");
     }
     std::fflush(stdout);
     return code;
