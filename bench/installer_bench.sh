@@ -281,6 +281,9 @@ print(f"{'(1)/(5) curl':50} {ratio('default', 'curl'):8.2f} x   (Wine's TLS and 
 r = ratio("update", "default")
 print(f"{'(9)/(1), the update against the full install':50} {r:8.2f} x   <= 0.10: " +
       verdict(r <= 0.10, f"by {(r - 0.10) * 100 / 0.10:.0f}%"))
+r = ratio("update.span", "default.span")
+print(f"{'  the same, each in its own time (log)':50} {r:8.2f} x   <= 0.10: " +
+      verdict(r <= 0.10, f"by {(r - 0.10) * 100 / 0.10:.0f}%"))
 sent, needed = med["update.bytes"] / 1024.0, med["update.needed"] / 1024.0
 print(f"{'  bytes the server sent for the update':50} {sent:8.1f} KiB <= 1.10 x {needed:.1f} KiB (listings, "
       "SHA256SUMS, the changed file): " + verdict(sent <= 1.10 * needed, f"by {sent - 1.10 * needed:.1f} KiB"))
