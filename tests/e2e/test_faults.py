@@ -151,13 +151,15 @@ class FaultMatrixTest(unittest.TestCase):
         return os.path.join(self.program, folder, name)
 
     def old_installation(self, listings=False):
-        """An earlier installation: program files and templates of an older version, the components as
-        they are (they must register), the user's data, and the listing files if asked."""
+        """An earlier installation: program files and templates of an older version, the components of an
+        older build (a byte more than the served ones, so they still register, and are fetched again as
+        the rest is: what is in place as SHA256SUMS lists it would be kept), the user's data, and the
+        listing files if asked."""
         os.makedirs(os.path.join(self.program, "TEMPLATE"), exist_ok=True)
         os.makedirs(os.path.join(self.program, "DATA"), exist_ok=True)
         for folder in FOLDERS:
             for name, data in self.served(folder).items():
-                old = data if folder == "SUPORT" else b"old version of " + name.encode()
+                old = data + b"\0" if folder == "SUPORT" else b"old version of " + name.encode()
                 with open(self.destination(folder, name), "wb") as f:
                     f.write(old)
         with open(os.path.join(self.program, "DATA", "knjige.dat"), "wb") as f:
@@ -272,8 +274,8 @@ class FaultMatrixTest(unittest.TestCase):
         return {item: os.stat(self.destination(*item)).st_ino for item in self.everything_but()}
 
     def not_taken_in(self, inodes):
-        """The files that still stand where they stood (a file taken in is a new file at its place; the
-        components' old copies are the same bytes, so the content alone would not tell), in listing order."""
+        """The files that still stand where they stood (a file taken in is a new file at its place), in
+        listing order."""
         return [item for item, inode in inodes.items() if os.stat(self.destination(*item)).st_ino == inode]
 
     def assert_lost_and_reported(self, code, out, report, lost, reason):

@@ -93,6 +93,8 @@ class ListingsTest(unittest.TestCase):
     def test_checksums_keep_old_copies_and_bad_lines_are_reported(self):
         code, out = self.setup("/S", f"/SERVER={self.server}")
         self.assertEqual(code, 0, out)
+        with open(os.path.join(self.prefix.host(PROGRAM), "ZunorRes.dat"), "ab") as f:
+            f.write(b" and an older version's end")  # not current: it is fetched, and must stay
         before = self.installed_tree()
 
         docroot = copy_docroot("e2e-docroot-sums")
