@@ -49,7 +49,7 @@ std::vector<const PlanEntry*> FolderPlan::Files() const {
 FolderPlan PlanFolder(ListingKind kind, std::string_view page, std::wstring_view serverBase) {
     FolderPlan folder;
     folder.kind = kind;
-    const std::vector<std::string> names = ParseListing(page, kind);
+    const std::vector<std::string> names = ParseListing(page, kind, &folder.navigation);
     folder.linkedNames = names.size();
     folder.entries.reserve(names.size());
     for (const std::string& raw : names) {

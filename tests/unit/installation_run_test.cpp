@@ -580,6 +580,29 @@ TEST_F(RunTest, RefusedNamesAreReportedAndNeverRequested) {
                                 }));
 }
 
+TEST_F(RunTest, NavigationLinksAreLoggedButNeitherRequestedNorReported) {
+    ServeAll({".", "..", "./SUPORT", "template", "#file", "", "https://caddyserver.com", "./a.exe"}, {"..", "./"},
+             {"./s.dll"});
+    const RunOutcome outcome = Run();
+    EXPECT_TRUE(outcome.failures.empty());
+    EXPECT_EQ(rec.Starting(L"download"),
+              (std::vector<std::wstring>{L"download https://srv/zunor/a.exe -> C:\\I\\zunor2021\\a.exe",
+                                         L"download https://srv/zunor/SUPORT/s.dll -> C:\\W\\S32\\s.dll"}));
+    std::vector<std::wstring> passedOver;
+    for (const std::wstring& line : log.lines) {
+        EXPECT_EQ(line.find(L"bad name"), std::wstring::npos) << line;
+        if (line.find(L"links passed over") != std::wstring::npos) {
+            passedOver.push_back(line);
+        }
+    }
+    ASSERT_EQ(passedOver.size(), 3u);
+    EXPECT_NE(passedOver[1].find(L"sdown.ini: \"?C=N;O=D\" \"/\""), std::wstring::npos) << passedOver[1];
+    EXPECT_NE(passedOver[0].find(L"pdown.ini: \"?C=N;O=D\" \"/\" \".\" \"..\" \"./SUPORT\" \"template\" \"#file\" \"\" "
+                                 L"\"https://caddyserver.com\""),
+              std::wstring::npos)
+        << passedOver[0];
+}
+
 TEST_F(RunTest, EscapedNameKeepsItsEscapesInTheUrlOnly) {
     ServeAll({"my%20file&amp;b.txt"}, {}, {"%C4%8Dvor.dll"});
     Run();
