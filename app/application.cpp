@@ -32,9 +32,10 @@ struct RunResult {
 };
 
 // One installation run over the given window; untrapped failures are reported and become exit code 3.
+// promptOwner: the window that a proxy's question is asked over; none unattended, where nobody answers.
 RunResult RunInstallation(RunWindow& window, RunLog& log, const std::wstring& server, const std::wstring& systemDir,
-                          std::size_t connections) {
-    WinNetwork network(window, connections);
+                          std::size_t connections, HWND promptOwner = nullptr) {
+    WinNetwork network(window, connections, promptOwner);
     WinFiles files;
     WinSystem system(systemDir);
     WinRegistration registration;
@@ -172,7 +173,8 @@ int RunApplication(HINSTANCE instance, int showCommand) {
     if (options.noDesktop) window.SetInitialChoice(frmMain::Choice::DesktopShortcut, false);
     if (options.noGroup) window.SetInitialChoice(frmMain::Choice::ProgramGroup, false);
     window.SetNextHandler([&] {
-        RunResult result = RunInstallation(window, log, server, window.SystemDir(), options.connections);
+        RunResult result =
+            RunInstallation(window, log, server, window.SystemDir(), options.connections, window.hwnd());
         if (!result.started) return;  // no location, or a refused one: nothing happened, the code stays
         window.SetExitCode(result.exitCode);
         log.Write(L"summary", Summary(result));

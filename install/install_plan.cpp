@@ -161,7 +161,13 @@ RunFailure ListingUnavailable(const std::wstring& url, const TransferResult& fet
     } else if (!fetched.ok() && fetched.status != 0) {
         number = fetched.status;
     }
-    return RunFailure{number, texts::kListingFailed, texts::kContextUrl + url};
+    std::wstring detail;
+    if (fetched.error == TransferError::ProxyAuthRequired) {
+        detail = texts::kProxyAuthPrefix + fetched.address + texts::kProxyAuthSuffix;
+    } else if (fetched.error == TransferError::InsecureRedirect && !fetched.address.empty()) {
+        detail = texts::kSentToUnprotected + fetched.address;
+    }
+    return RunFailure{number, texts::kListingFailed, texts::kContextUrl + url, std::move(detail)};
 }
 
 Placement PlaceOf(const PlanEntry& entry, std::wstring_view location, std::wstring_view systemDir) {

@@ -332,12 +332,24 @@ TEST_F(RunTest, AbsentListingStopsTheRunWithItsUrl) {
     struct Case {
         TransferResult fetched;
         int number;
+        std::wstring detail;
     };
     TransferResult lost;
     lost.error = TransferError::ConnectionLost;
     lost.systemError = 12029;
+    TransferResult proxy = HttpFailure(407);
+    proxy.error = TransferError::ProxyAuthRequired;
+    proxy.address = L"proxy.firma.local:3128";
+    TransferResult unprotected = HttpFailure(302);
+    unprotected.error = TransferError::InsecureRedirect;
+    unprotected.address = L"http://srv/zunor/TEMPLATE/";
     const Case cases[] = {
-        {HttpFailure(404), 404}, {lost, 12029}, {TransferResult{TransferError::Timeout}, 2}};
+        {HttpFailure(404), 404, L""},
+        {lost, 12029, L""},
+        {TransferResult{TransferError::Timeout}, 2, L""},
+        {proxy, 407, L"Proksi server proxy.firma.local:3128 trazi prijavu (korisnicko ime i lozinku)."},
+        {unprotected, 302, L"Server je zahtev preusmerio na nezasticenu adresu: http://srv/zunor/TEMPLATE/"},
+    };
     for (const Case& c : cases) {
         Recorder r;
         FakeWindow w{r};
@@ -355,6 +367,7 @@ TEST_F(RunTest, AbsentListingStopsTheRunWithItsUrl) {
             EXPECT_EQ(failure.number, c.number);
             EXPECT_EQ(failure.description, texts::kListingFailed);
             EXPECT_EQ(failure.context, L"Adresa: https://srv/zunor/TEMPLATE");
+            EXPECT_EQ(failure.detail, c.detail);
         }
         EXPECT_TRUE(r.Starting(L"download").empty()) << "files fetched before all listings were read";
     }
