@@ -35,7 +35,7 @@ struct RunResult {
 // promptOwner: the window that a proxy's question is asked over; none unattended, where nobody answers.
 RunResult RunInstallation(RunWindow& window, RunLog& log, const std::wstring& server, const std::wstring& systemDir,
                           std::size_t connections, HWND promptOwner = nullptr) {
-    WinNetwork network(window, connections, promptOwner);
+    WinNetwork network(window, connections, promptOwner, &log);
     WinFiles files;
     WinSystem system(systemDir);
     WinRegistration registration;

@@ -26,8 +26,8 @@
 
 namespace zunor {
 
-WinNetwork::WinNetwork(RunWindow& window, std::size_t connections, HWND promptOwner)
-    : window_(window), connections_(connections == 0 ? 1 : connections), promptOwner_(promptOwner),
+WinNetwork::WinNetwork(RunWindow& window, std::size_t connections, HWND promptOwner, RunLog* log)
+    : window_(window), connections_(connections == 0 ? 1 : connections), promptOwner_(promptOwner), log_(log),
       transfers_(connections_, [this] { window_.ProcessPendingMessages(); }) {}
 
 // The listings come first, one at a time: the user is asked there, and the files that follow carry
@@ -38,7 +38,11 @@ TransferResult WinNetwork::PastTheProxy(const std::wstring& url, const std::func
     for (int asked = 0; promptOwner_ && !promptDeclined_ && result.error == TransferError::ProxyAuthRequired &&
                         asked < kMostPrompts;
          ++asked) {
-        if (!modSetup::AskProxyCredentials(promptOwner_, url)) {
+        const bool given = modSetup::AskProxyCredentials(promptOwner_, url);
+        if (log_) {
+            log_->Write(L"proxy", result.address + L" asked who we are: " + (given ? L"answered" : L"not answered"));
+        }
+        if (!given) {
             promptDeclined_ = true;
             break;
         }
