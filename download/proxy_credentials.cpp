@@ -68,7 +68,9 @@ bool AskProxyCredentials(HWND owner, const std::wstring& url) {
         return false;
     if (result.status != HTTP_STATUS_PROXY_AUTH_REQ)
         return true;
-    // The dialog names the proxy and its realm, and keeps what the user typed in the session.
+    // The dialog names the proxy and its realm, and keeps what the user typed in the session. Windows
+    // draws it with the credentials library, which is loaded from the system directory beforehand.
+    (void)zunor::LoadSystemLibrary(L"credui.dll");
     const DWORD answer =
         onUse::InternetErrorDlg(owner, opened.request.get(), ERROR_INTERNET_INCORRECT_PASSWORD,
                                 FLAGS_ERROR_UI_FILTER_FOR_ERRORS | FLAGS_ERROR_UI_FLAGS_GENERATE_DATA |
