@@ -32,9 +32,10 @@ struct RunResult {
 };
 
 // One installation run over the given window; untrapped failures are reported and become exit code 3.
+// promptOwner: the window that a proxy's question is asked over; none unattended, where nobody answers.
 RunResult RunInstallation(RunWindow& window, RunLog& log, const std::wstring& server, const std::wstring& systemDir,
-                          std::size_t connections, bool repair) {
-    WinNetwork network(window, connections);
+                          std::size_t connections, bool repair, HWND promptOwner = nullptr) {
+    WinNetwork network(window, connections, promptOwner, &log);
     WinFiles files;
     WinSystem system(systemDir);
     WinRegistration registration;
@@ -175,7 +176,7 @@ int RunApplication(HINSTANCE instance, int showCommand) {
     if (options.noGroup) window.SetInitialChoice(frmMain::Choice::ProgramGroup, false);
     window.SetNextHandler([&] {
         RunResult result =
-            RunInstallation(window, log, server, window.SystemDir(), options.connections, options.repair);
+            RunInstallation(window, log, server, window.SystemDir(), options.connections, options.repair, window.hwnd());
         if (!result.started) return;  // no location, or a refused one: nothing happened, the code stays
         window.SetExitCode(result.exitCode);
         log.Write(L"summary", Summary(result));

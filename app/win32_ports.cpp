@@ -7,6 +7,7 @@
 #include <cwctype>
 
 #include "download/modsetup.h"
+#include "download/proxy_credentials.h"
 #include "generated/version.h"
 #include "system/desktop_folder.h"
 #include "system/direct_removal.h"
@@ -25,9 +26,30 @@
 
 namespace zunor {
 
-WinNetwork::WinNetwork(RunWindow& window, std::size_t connections)
-    : window_(window), connections_(connections == 0 ? 1 : connections),
+WinNetwork::WinNetwork(RunWindow& window, std::size_t connections, HWND promptOwner, RunLog* log)
+    : window_(window), connections_(connections == 0 ? 1 : connections), promptOwner_(promptOwner), log_(log),
       transfers_(connections_, [this] { window_.ProcessPendingMessages(); }) {}
+
+// The listings come first, one at a time: the user is asked there, and the files that follow carry
+// the answer. A wrong answer is asked again; after a cancel the user is not asked again.
+TransferResult WinNetwork::PastTheProxy(const std::wstring& url, const std::function<TransferResult()>& fetch) {
+    constexpr int kMostPrompts = 5;
+    TransferResult result = fetch();
+    for (int asked = 0; promptOwner_ && !promptDeclined_ && result.error == TransferError::ProxyAuthRequired &&
+                        asked < kMostPrompts;
+         ++asked) {
+        const bool given = modSetup::AskProxyCredentials(promptOwner_, url);
+        if (log_) {
+            log_->Write(L"proxy", result.address + L" asked who we are: " + (given ? L"answered" : L"not answered"));
+        }
+        if (!given) {
+            promptDeclined_ = true;
+            break;
+        }
+        result = fetch();
+    }
+    return result;
+}
 
 void WinNetwork::PurgeUrlCache(const std::wstring& url) {
     modSetup::PurgeUrlCache(url, [this] { window_.ProcessPendingMessages(); });
@@ -56,15 +78,17 @@ void WinNetwork::EndDownloads() {
 
 TransferResult WinNetwork::DownloadListing(const std::wstring& url, const std::wstring& folder,
                                            const std::wstring& fileName) {
-    return transfers_.Run(
-        [url, folder, fileName](const TransferOptions& own) {
-            return modSetup::DownloadListing(url, folder, fileName, own);
-        },
-        TransferOptions{});
+    return PastTheProxy(url, [&] {
+        return transfers_.Run(
+            [url, folder, fileName](const TransferOptions& own) {
+                return modSetup::DownloadListing(url, folder, fileName, own);
+            },
+            TransferOptions{});
+    });
 }
 
 TransferResult WinNetwork::FetchText(const std::wstring& url, std::string& body) {
-    return modSetup::FetchText(url, body);
+    return PastTheProxy(url, [&] { return modSetup::FetchText(url, body); });
 }
 
 bool WinFiles::PathExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }

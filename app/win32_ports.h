@@ -1,6 +1,9 @@
 #pragma once
 // The run's ports on the real Windows interfaces.
+#include <windows.h>
+
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -10,10 +13,13 @@
 namespace zunor {
 
 // Files go over up to `connections` connections at once, each on a worker thread; the window's
-// thread waits for them and lets the window work meanwhile.
+// thread waits for them and lets the window work meanwhile. With a prompt owner (the window), a proxy
+// that asks who we are gets its answer from the user, and the listing or text is asked for again; the
+// log says that the user was asked and how it ended, never what was typed.
 class WinNetwork final : public RunNetwork {
 public:
-    explicit WinNetwork(RunWindow& window, std::size_t connections = 1);
+    explicit WinNetwork(RunWindow& window, std::size_t connections = 1, HWND promptOwner = nullptr,
+                        RunLog* log = nullptr);
     void PurgeUrlCache(const std::wstring& url) override;
     void PurgeUrlCaches(const std::vector<std::wstring>& urls) override;
     std::size_t Connections() override { return connections_; }
@@ -26,8 +32,14 @@ public:
     TransferResult FetchText(const std::wstring& url, std::string& body) override;
 
 private:
+    // Runs fetch until it gets past the proxy or the user gives up.
+    TransferResult PastTheProxy(const std::wstring& url, const std::function<TransferResult()>& fetch);
+
     RunWindow& window_;
     std::size_t connections_;
+    HWND promptOwner_;
+    RunLog* log_;
+    bool promptDeclined_ = false; // the user cancelled the prompt once: not asked again
     BackgroundTransfers transfers_;
 };
 

@@ -108,6 +108,10 @@ inline constexpr wchar_t kLaunchFailed[] = L"Program ne moze da se pokrene.";
 inline constexpr wchar_t kContextFolder[] = L"Fascikla: ";
 inline constexpr wchar_t kContextUrl[] = L"Adresa: ";
 inline constexpr wchar_t kContextFile[] = L"Datoteka: ";
+// Why a listing could not be had, on a line of its own, when the system's text does not say it.
+inline constexpr wchar_t kProxyAuthPrefix[] = L"Proksi server ";  // <proxy>
+inline constexpr wchar_t kProxyAuthSuffix[] = L" trazi prijavu (korisnicko ime i lozinku).";
+inline constexpr wchar_t kSentToUnprotected[] = L"Server je zahtev preusmerio na nezasticenu adresu: ";  // <url>
 
 // Error of the registry write for a value kind it cannot store (number 1001).
 inline constexpr wchar_t kUnsupportedValueType[] = L"Unsupported value type";
@@ -121,6 +125,10 @@ inline constexpr wchar_t kSummaryOk[] = L"Instalacija zavrsena.";
 inline constexpr wchar_t kSummaryIncompletePrefix[] = L"Instalacija nije u potpunosti zavrsena (";
 inline constexpr wchar_t kSummaryIncompleteSuffix[] = L" stavki).";
 inline constexpr wchar_t kSummaryFailed[] = L"Instalacija nije uspela.";
+
+// A file the proxy did not let through: "proksi server <proxy> trazi prijavu".
+inline constexpr wchar_t kReasonProxyPrefix[] = L"proksi server ";
+inline constexpr wchar_t kReasonProxySuffix[] = L" trazi prijavu";
 
 // SHA256SUMS: why a file it concerns is not installed, and its line of its own.
 inline constexpr wchar_t kReasonBadSumsLine[] = L"neispravan red u SHA256SUMS";

@@ -1,5 +1,7 @@
 #include "common/transfer_result.h"
 
+#include "common/texts.h"
+
 namespace zunor {
 
 std::wstring ReasonText(const TransferResult& result) {
@@ -22,6 +24,8 @@ std::wstring ReasonText(const TransferResult& result) {
         return L"neispravan sertifikat servera";
     case TransferError::InsecureRedirect:
         return L"preusmerenje na nezasticenu vezu";
+    case TransferError::ProxyAuthRequired:
+        return texts::kReasonProxyPrefix + result.address + texts::kReasonProxySuffix;
     case TransferError::ChecksumMismatch:
         return L"kontrolni zbir se ne poklapa";
     case TransferError::Cancelled:

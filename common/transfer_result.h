@@ -14,6 +14,7 @@ enum class TransferError {
     WriteFailed,       // the body could not be written or moved into place
     BadCertificate,    // the server's certificate was not trusted
     InsecureRedirect,  // a redirect left https
+    ProxyAuthRequired, // the proxy asked who we are (407) and was not told
     ChecksumMismatch,  // the body does not match the checksum the server published
     Cancelled,         // the user ended the program during the transfer
 };
@@ -26,6 +27,8 @@ struct TransferResult {
     std::uint32_t milliseconds = 0;  // duration of the request
     int attempts = 0;                // requests made
     bool current = false;            // the destination already held the right bytes: nothing was requested
+    // InsecureRedirect: where the server sent the request; ProxyAuthRequired: the proxy that asked.
+    std::wstring address = {};
 
     bool ok() const { return error == TransferError::None; }
 };

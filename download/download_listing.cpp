@@ -21,8 +21,10 @@ zunor::TransferResult DownloadListing(const std::wstring& url, const std::wstrin
         while (--budget > 0) {
             result = detail::FetchOnce(url, path, LengthRule::CheckedIfDeclared, options);
             ++attempts;
-            // The server's own answer, whatever it is, is not retried; only a failed exchange is.
-            if (result.ok() || result.error == zunor::TransferError::HttpStatus)
+            // The server's own answer, whatever it is, is not retried, nor the proxy's; only a failed
+            // exchange is.
+            if (result.ok() || result.error == zunor::TransferError::HttpStatus ||
+                result.error == zunor::TransferError::ProxyAuthRequired)
                 break;
         }
         result.attempts = attempts;

@@ -6,6 +6,7 @@
 #include "download/http_rules.h"
 #include "download/inet_error.h"
 #include "download/inet_session.h"
+#include "download/proxy_credentials.h"
 #include "system/loaded_on_use.h"
 
 namespace modSetup::detail {
@@ -116,6 +117,7 @@ OpenRequest Send(const std::wstring& url, const std::wstring& headers, zunor::Tr
         return {};
     }
     ApplyTimeouts(opened.request.get());
+    ApplyProxyCredentials(opened.request.get());
     const ULONGLONG start = GetTickCount64();
     if (!onUse::HttpSendRequestW(opened.request.get(), headers.empty() ? nullptr : headers.c_str(),
                                  static_cast<DWORD>(headers.size()), nullptr, 0)) {
@@ -144,31 +146,39 @@ std::optional<std::wstring> QueryHeader(HINTERNET request, DWORD header) {
     return std::wstring(buffer.data(), size / sizeof(wchar_t));
 }
 
+OpenRequest SendGet(const std::wstring& url, zunor::TransferResult& result, const std::wstring& headers) {
+    OpenRequest opened = Send(url, headers, result);
+    if (!opened)
+        return {};
+    DWORD status = 0;
+    DWORD size = sizeof status;
+    if (!onUse::HttpQueryInfoW(opened.request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
+                               &size, nullptr)) {
+        Fail(result, TransferError::ConnectionLost, GetLastError());
+        return {};
+    }
+    // No status line at all (the connection closed before any answer): not the server's word.
+    if (status < 100 || status > 999) {
+        Fail(result, TransferError::ConnectionLost, ERROR_HTTP_INVALID_SERVER_RESPONSE);
+        return {};
+    }
+    result.status = static_cast<int>(status);
+    return opened;
+}
+
 OpenRequest OpenGet(const std::wstring& url, zunor::TransferResult& result, const std::wstring& rangeHeaders) {
     std::wstring current = url;
     for (int hop = 0;; ++hop) {
         // Only https is ever requested, whether the caller or a redirect named something else.
         if (!IsHttpsUrl(current)) {
             Fail(result, TransferError::InsecureRedirect);
+            result.address = current;
             return {};
         }
-        OpenRequest opened = Send(current, rangeHeaders, result);
+        OpenRequest opened = SendGet(current, result, rangeHeaders);
         if (!opened)
             return {};
-
-        DWORD status = 0;
-        DWORD size = sizeof status;
-        if (!onUse::HttpQueryInfoW(opened.request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER,
-                                   &status, &size, nullptr)) {
-            Fail(result, TransferError::ConnectionLost, GetLastError());
-            return {};
-        }
-        // No status line at all (the connection closed before any answer): not the server's word.
-        if (status < 100 || status > 999) {
-            Fail(result, TransferError::ConnectionLost, ERROR_HTTP_INVALID_SERVER_RESPONSE);
-            return {};
-        }
-        result.status = static_cast<int>(status);
+        const auto status = static_cast<DWORD>(result.status);
 
         if (IsRedirect(status) && hop < kMaxRedirects) {
             auto location = QueryHeader(opened.request.get(), HTTP_QUERY_LOCATION);
@@ -180,6 +190,11 @@ OpenRequest OpenGet(const std::wstring& url, zunor::TransferResult& result, cons
             current = std::move(*next);
             continue;
         }
+        if (status == HTTP_STATUS_PROXY_AUTH_REQ) {
+            Fail(result, TransferError::ProxyAuthRequired);
+            result.address = ProxyOf(opened.request.get());
+            return {};
+        }
         const bool partial = status == HTTP_STATUS_PARTIAL_CONTENT && !rangeHeaders.empty();
         if (status != HTTP_STATUS_OK && !partial) {
             Fail(result, TransferError::HttpStatus);
@@ -189,6 +204,7 @@ OpenRequest OpenGet(const std::wstring& url, zunor::TransferResult& result, cons
         std::wstring finalUrl = FinalUrl(opened.request.get());
         if (!finalUrl.empty() && !IsHttpsUrl(finalUrl)) {
             Fail(result, TransferError::InsecureRedirect);
+            result.address = finalUrl;
             return {};
         }
         return opened;

@@ -24,6 +24,10 @@ struct OpenRequest {
 OpenRequest OpenGet(const std::wstring& url, zunor::TransferResult& result,
                     const std::wstring& rangeHeaders = {});
 
+// One GET of url, whatever its answer: the request with result.status, or an empty one with
+// result.error telling why no answer came. Redirects are not followed.
+OpenRequest SendGet(const std::wstring& url, zunor::TransferResult& result, const std::wstring& headers = {});
+
 // A response header's text, or nothing when the answer has no such header.
 std::optional<std::wstring> QueryHeader(HINTERNET request, DWORD header);
 

@@ -49,7 +49,7 @@ std::vector<const PlanEntry*> FolderPlan::Files() const {
 FolderPlan PlanFolder(ListingKind kind, std::string_view page, std::wstring_view serverBase) {
     FolderPlan folder;
     folder.kind = kind;
-    const std::vector<std::string> names = ParseListing(page, kind);
+    const std::vector<std::string> names = ParseListing(page, kind, &folder.navigation);
     folder.linkedNames = names.size();
     folder.entries.reserve(names.size());
     for (const std::string& raw : names) {
@@ -161,7 +161,13 @@ RunFailure ListingUnavailable(const std::wstring& url, const TransferResult& fet
     } else if (!fetched.ok() && fetched.status != 0) {
         number = fetched.status;
     }
-    return RunFailure{number, texts::kListingFailed, texts::kContextUrl + url};
+    std::wstring detail;
+    if (fetched.error == TransferError::ProxyAuthRequired) {
+        detail = texts::kProxyAuthPrefix + fetched.address + texts::kProxyAuthSuffix;
+    } else if (fetched.error == TransferError::InsecureRedirect && !fetched.address.empty()) {
+        detail = texts::kSentToUnprotected + fetched.address;
+    }
+    return RunFailure{number, texts::kListingFailed, texts::kContextUrl + url, std::move(detail)};
 }
 
 Placement PlaceOf(const PlanEntry& entry, std::wstring_view location, std::wstring_view systemDir) {

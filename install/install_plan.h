@@ -41,6 +41,7 @@ struct FolderPlan {
     ListingKind kind = ListingKind::Program;
     std::vector<PlanEntry> entries; // in page order; names only SHA256SUMS gives come after
     std::size_t linkedNames = 0;    // names the page links to
+    std::vector<std::string> navigation; // the page's other links, as written: never fetched
 
     // The folder's SHA256SUMS, when its page lists one (the first, if it lists it twice).
     const PlanEntry* Checksums() const;

@@ -1,6 +1,7 @@
 #include "install/installation_run.h"
 
 #include <algorithm>
+#include <set>
 #include <utility>
 
 #include "install/ansi_path.h"
@@ -21,6 +22,7 @@ constexpr wchar_t kLogLocation[] = L"location";
 constexpr wchar_t kLogFolder[] = L"folder";
 constexpr wchar_t kLogListing[] = L"listing";
 constexpr wchar_t kLogBadName[] = L"bad name";
+constexpr wchar_t kLogNavigation[] = L"links passed over";
 constexpr wchar_t kLogChecksums[] = L"checksums";
 constexpr wchar_t kLogFile[] = L"file";
 constexpr wchar_t kLogCurrent[] = L"current"; // in place already, as SHA256SUMS has it: not requested
@@ -45,6 +47,19 @@ std::size_t Index(ListingKind kind) {
 
 const wchar_t* Result(bool ok) {
     return ok ? L"ok" : L"failed";
+}
+
+// Each distinct target once, quoted, in page order: an icon's "#file" comes with every file.
+std::wstring NavigationText(const std::vector<std::string>& targets) {
+    std::set<std::string_view> seen;
+    std::wstring text;
+    for (const std::string& target : targets) {
+        if (!seen.insert(target).second) {
+            continue;
+        }
+        text += (text.empty() ? L"\"" : L" \"") + DisplayText(target) + L"\"";
+    }
+    return text;
 }
 
 } // namespace
@@ -245,6 +260,9 @@ void InstallationRun::ReadListing(ListingKind kind) {
     }
     FolderPlan& folder = plan_[kind] = PlanFolder(kind, *page, serverBase_);
     log_.Write(kLogListing, path + L": " + std::to_wstring(folder.linkedNames) + L" names");
+    if (!folder.navigation.empty()) {
+        log_.Write(kLogNavigation, path + L": " + NavigationText(folder.navigation));
+    }
     // The product's own folder is never empty: a page there without a single link is an error page
     // sent with status 200 (a proxy's, a full server's), and would otherwise pass for a finished install.
     if (kind == ListingKind::Program && page->find("href=") == std::string::npos) {

@@ -4,20 +4,63 @@ namespace zunor {
 namespace {
 
 constexpr std::string_view kHref = "href=";
-// The ">" closing a link may lie at most this many characters after the "h" of "href=".
-constexpr std::size_t kCloseWindow = 100;
+// An index writes short targets; a longer one is no link of it.
+constexpr std::size_t kLongestTarget = 93;
+constexpr std::string_view kSameFolder = "./";
 
-bool Accepts(std::string_view name, ListingKind kind) {
-    if (name.empty()) {
-        return false; // an empty target names no file
+bool IsAsciiLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+char AsciiUpper(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+bool SameLetters(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
     }
-    if (name.front() == '?' || name.front() == '/' || name.back() == '/') {
-        return false; // sort links, absolute links, folders
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (AsciiUpper(a[i]) != AsciiUpper(b[i])) {
+            return false;
+        }
     }
-    return kind != ListingKind::Program || !IsExcludedArchive(name);
+    return true;
+}
+
+// "https:", "mailto:"...: a letter, then letters, digits, "+", "-" or ".", then ":". One letter alone
+// is a drive ("C:x"), a name Windows refuses, which is reported like any bad name.
+bool HasScheme(std::string_view target) {
+    const std::size_t colon = target.find(':');
+    if (colon == std::string_view::npos || colon < 2 || !IsAsciiLetter(target[0])) {
+        return false;
+    }
+    for (std::size_t i = 1; i < colon; ++i) {
+        const char c = target[i];
+        if (!IsAsciiLetter(c) && !(c >= '0' && c <= '9') && c != '+' && c != '-' && c != '.') {
+            return false;
+        }
+    }
+    return true;
 }
 
 } // namespace
+
+bool IsNavigation(std::string_view target, ListingKind kind) {
+    if (target.starts_with(kSameFolder)) {
+        target.remove_prefix(kSameFolder.size());
+    }
+    if (target.empty() || target == "." || target == "..") {
+        return true;
+    }
+    if (target.front() == '?' || target.front() == '#' || target.front() == '/' || target.back() == '/') {
+        return true;
+    }
+    if (HasScheme(target)) {
+        return true;
+    }
+    return kind == ListingKind::Program && (SameLetters(target, "SUPORT") || SameLetters(target, "TEMPLATE"));
+}
 
 bool IsExcludedArchive(std::string_view name) {
     return name == "SETUP_ZUNOR.rar" || name == "Zunor2021VK.rar";
@@ -39,42 +82,62 @@ std::vector<std::string_view> LinesToScan(std::string_view page) {
     return lines;
 }
 
-void ScanLine(std::string_view line, ListingKind kind, std::vector<std::string>& names) {
+void ScanLine(std::string_view line, ListingKind kind, std::vector<std::string>& names,
+              std::vector<std::string>* navigation) {
     // The first ">" at or after the last place searched. Links are examined left to right, so it
     // stays valid until a link starts past it: every byte is searched once.
     std::size_t nextClose = 0;
     bool closeKnown = false;
     std::size_t p = line.find(kHref);
     while (p != std::string_view::npos) {
-        const std::size_t searchFrom = p + kHref.size();
-        if (!closeKnown || nextClose < searchFrom) {
-            nextClose = line.find('>', searchFrom);
+        const std::size_t valueStart = p + kHref.size();
+        if (!closeKnown || nextClose < valueStart) {
+            nextClose = line.find('>', valueStart);
             closeKnown = true;
         }
         if (nextClose == std::string_view::npos) {
             return; // nothing left on the line closes a link
         }
-        if (nextClose > p + kCloseWindow) {
-            p = line.find(kHref, p + 1); // too far away: not a link of the index
+        // Only the first ">" closes the tag: a quoted target must end before it.
+        const char quote = line[valueStart];
+        std::size_t begin = valueStart;
+        std::size_t end = 0;
+        if (quote == '"' || quote == '\'') {
+            begin = valueStart + 1;
+            end = line.find(quote, begin);
+            if (end == std::string_view::npos || end > nextClose) {
+                p = line.find(kHref, nextClose + 1); // a broken tag: nothing in it is a link
+                continue;
+            }
+        } else {
+            end = line.find_first_of(" \t\f>", begin);
+        }
+        if (end - begin > kLongestTarget) {
+            p = line.find(kHref, p + 1);
             continue;
         }
-        const std::size_t q = nextClose;
-        // One delimiter after "href=" and one before ">". A ">" closer than that leaves no name.
-        const std::size_t nameStart = p + kHref.size() + 1;
-        if (q > nameStart) {
-            const std::string_view name = line.substr(nameStart, q - nameStart - 1);
-            if (Accepts(name, kind)) {
-                names.emplace_back(name);
+        std::string_view target = line.substr(begin, end - begin);
+        if (IsNavigation(target, kind)) {
+            if (navigation != nullptr) {
+                navigation->emplace_back(target);
+            }
+        } else {
+            if (target.starts_with(kSameFolder)) {
+                target.remove_prefix(kSameFolder.size());
+            }
+            if (kind != ListingKind::Program || !IsExcludedArchive(target)) {
+                names.emplace_back(target);
             }
         }
-        p = line.find(kHref, q + 1);
+        p = line.find(kHref, nextClose + 1);
     }
 }
 
-std::vector<std::string> ParseListing(std::string_view page, ListingKind kind) {
+std::vector<std::string> ParseListing(std::string_view page, ListingKind kind,
+                                      std::vector<std::string>* navigation) {
     std::vector<std::string> names;
     for (const std::string_view line : LinesToScan(page)) {
-        ScanLine(line, kind, names);
+        ScanLine(line, kind, names, navigation);
     }
     return names;
 }

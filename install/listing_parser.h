@@ -13,13 +13,24 @@ enum class ListingKind { Program, Support, Template };
 // a link never spans lines; a line end at the very end of the page adds no empty line.
 std::vector<std::string_view> LinesToScan(std::string_view page);
 
-// Appends the names linked from one line, in page order.
-void ScanLine(std::string_view line, ListingKind kind, std::vector<std::string>& names);
+// A link's target is the value of href=, quoted (" or ') or not; other attributes may follow it in
+// the tag, which must close on the same line. A target written "./name" names the folder's file name.
+// Appends the file names linked from one line, in page order, and, when navigation is given, the
+// targets that lead elsewhere (see IsNavigation) as the page wrote them.
+void ScanLine(std::string_view line, ListingKind kind, std::vector<std::string>& names,
+              std::vector<std::string>* navigation = nullptr);
+
+// Links of an index that name no file of the folder: the parent and the folder itself ("..", "."),
+// an empty target, sort links ("?..."), fragments ("#..."), absolute paths ("/..."), folders (".../"),
+// other places ("https:", "mailto:"...; a drive letter is no scheme) and, in the program folder, its
+// sub-folders SUPORT and TEMPLATE in any case. They are neither fetched nor failures.
+bool IsNavigation(std::string_view target, ListingKind kind);
 
 // The archives of the whole product that sit in the server's program folder but are never installed.
 bool IsExcludedArchive(std::string_view name);
 
 // The names linked from the page (raw bytes, as the server sent them), in page order; duplicates kept.
-std::vector<std::string> ParseListing(std::string_view page, ListingKind kind);
+std::vector<std::string> ParseListing(std::string_view page, ListingKind kind,
+                                      std::vector<std::string>* navigation = nullptr);
 
 } // namespace zunor

@@ -9,6 +9,7 @@ struct RunFailure {
     int number = 0;
     std::wstring description;  // a sentence a user understands
     std::wstring context;      // what was being done: "Fascikla: <path>", "Adresa: <url>", ...
+    std::wstring detail = {};  // why, in the program's words, where the system's text would not say it
 };
 
 }  // namespace zunor

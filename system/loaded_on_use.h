@@ -105,6 +105,8 @@ ZUNOR_SYSTEM_FUNCTION(L"wininet.dll", DeleteUrlCacheEntryW, FALSE);
 ZUNOR_SYSTEM_FUNCTION(L"wininet.dll", FindFirstUrlCacheEntryW, nullptr);
 ZUNOR_SYSTEM_FUNCTION(L"wininet.dll", FindNextUrlCacheEntryW, FALSE);
 ZUNOR_SYSTEM_FUNCTION(L"wininet.dll", FindCloseUrlCache, FALSE);
+// Its own prompt for what a proxy asks (with the window only).
+ZUNOR_SYSTEM_FUNCTION(L"wininet.dll", InternetErrorDlg, ERROR_PROC_NOT_FOUND);
 
 // CNG: SHA-256 where the processor has no instructions for it, and random bytes.
 inline constexpr NTSTATUS kNotFound = static_cast<NTSTATUS>(0xC0000225L); // STATUS_NOT_FOUND

@@ -308,6 +308,17 @@ class UiDriver:
     def message_ok(self):
         self.command("msgok")
 
+    def dialog_text(self, control_id):
+        """Text of a control of the dialog msgbox found (a message box or the system's own prompt)."""
+        return unescape(self.command(f"msgitem {control_id}"))
+
+    def set_dialog_text(self, control_id, text):
+        self.command(f"msgsettext {control_id} {escape(text)}")
+
+    def press(self, button_id):
+        """Presses a button of the dialog msgbox found (IDOK 1, IDCANCEL 2...)."""
+        self.command(f"msgpress {button_id}")
+
 
 def setup_exe():
     exe = os.path.join(build_dir(), "ZunorSetup.exe")

@@ -2,6 +2,7 @@
 servers, a clean slate before each run, and the checks of an installed tree."""
 import filecmp
 import glob
+import hashlib
 import os
 import shutil
 import subprocess
@@ -177,13 +178,19 @@ def sample_files(sub=""):
     return sorted(n for n in os.listdir(folder) if os.path.isfile(os.path.join(folder, n)) and n != CHECKSUMS)
 
 
-class Apache:
-    """A second local Apache on its own port (the fixture's serves the default fancy index)."""
+class LocalServer:
+    """One of the local servers of tools/server/ (<name>.sh) on its own port, started and stopped around
+    a test: apache, nginx, caddy, mini_httpd, webfs, or the proxy squid. args go to its start."""
 
-    def __init__(self, port, docroot=None, plain=False):
-        self.port = port
-        self.args = [str(port)] + ([docroot] if docroot else []) + (["--plain"] if plain else [])
-        self.script = os.path.join(harness.source_dir(), "tools", "server", "apache.sh")
+    def __init__(self, name, port, *args):
+        self.name, self.port = name, port
+        self.args = [str(port), *args]
+        self.script = os.path.join(harness.source_dir(), "tools", "server", name + ".sh")
+
+    @property
+    def folder(self):
+        """Where the script keeps the server's config and logs."""
+        return os.path.join(harness.build_dir(), f"{self.name}-{self.port}")
 
     def __enter__(self):
         subprocess.run(["bash", self.script, "start", harness.build_dir(), *self.args], check=True, timeout=60)
@@ -192,6 +199,13 @@ class Apache:
     def __exit__(self, *exc):
         subprocess.run(["bash", self.script, "stop", harness.build_dir(), str(self.port)], check=False,
                        timeout=60)
+
+
+class Apache(LocalServer):
+    """A second local Apache on its own port (the fixture's serves the default fancy index)."""
+
+    def __init__(self, port, docroot=None, plain=False):
+        super().__init__("apache", port, *([docroot] if docroot else []), *(["--plain"] if plain else []))
 
 
 def access_log(port):
@@ -205,6 +219,47 @@ def access_log(port):
                 if len(parts) >= 6 and parts[0] == "GET":
                     entries.append((parts[-1].strip('"'), int(parts[1])))
     return entries
+
+
+PROGRAM = DEFAULT_LOCATION + "zunor2021"
+# What the installer writes beside the product files: the listing pages, the product's settings, its own
+# copy and its record.
+RUN_FILES = ("pdown.ini", "sdown.ini", "tdown.ini", "config.ini", "ukloni.exe", "ukloni.dat")
+
+
+def digest(path):
+    with open(path, "rb") as f:
+        return hashlib.sha256(f.read()).hexdigest()
+
+
+def installed_tree(prefix):
+    """{place/relative path: sha256} of what an installation into the default location placed."""
+    tree = {}
+    program = prefix.host(PROGRAM)
+    for folder, _, names in os.walk(program):
+        for name in names:
+            path = os.path.join(folder, name)
+            rel = os.path.relpath(path, program)
+            if rel not in RUN_FILES:
+                tree["program/" + rel] = digest(path)
+    for name in sample_files("SUPORT") + [CHECKSUMS]:
+        path = os.path.join(prefix.system_dir, name)
+        if os.path.exists(path):
+            tree["system/" + name] = digest(path)
+    return tree
+
+
+def product_tree(root=None):
+    """installed_tree() of a whole installation of the product a server's zunor folder offers (the
+    sample's by default): every file it offers for installing, and nothing else."""
+    root = root or sample_root()
+    tree = {}
+    for sub, place in (("", "program/"), ("TEMPLATE", "program/TEMPLATE/"), ("SUPORT", "system/")):
+        folder = os.path.join(root, sub)
+        for name in os.listdir(folder):
+            if os.path.isfile(os.path.join(folder, name)) and name not in ARCHIVES + (CHECKSUMS,):
+                tree[place + name] = digest(os.path.join(folder, name))
+    return tree
 
 
 def assert_same_file(test, expected, actual):

@@ -1,6 +1,6 @@
-"""Listings from another real index server, the SHA256SUMS checks and the /LIST dry run, all with
-the real installer under Wine (/S and /LIST, console output and exit codes)."""
-import hashlib
+"""Listings from other real index servers (nginx, Caddy, mini_httpd, and webfs, which sends folders to
+http), the SHA256SUMS checks and the /LIST dry run, all with the real installer under Wine (/S and
+/LIST, console output and exit codes)."""
 import os
 import subprocess
 import sys
@@ -8,34 +8,10 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
-from install_env import (copy_docroot, ARCHIVES, CHECKSUMS, Apache, Prefix, access_log, https_port,  # noqa: E402
-                         sample_files)
+from install_env import (ARCHIVES, CHECKSUMS, PROGRAM, Apache, LocalServer, Prefix, access_log,  # noqa: E402
+                         copy_docroot, https_port, installed_tree, product_tree, sample_files, sample_root)
 
-PROGRAM = "C:\\Program Files\\Brantovik\\zunor2021"
-LISTING_FILES = ("pdown.ini", "sdown.ini", "tdown.ini")  # each holds its own server's page
-REMOVAL_FILES = ("ukloni.exe", "ukloni.dat")  # the installer's own copy, and a record with the pages' sizes
 LISTING_PATHS = ("/zunor", "/zunor/SUPORT", "/zunor/TEMPLATE")
-
-
-def digest(path):
-    with open(path, "rb") as f:
-        return hashlib.sha256(f.read()).hexdigest()
-
-
-class Nginx:
-    """nginx's autoindex on its own port (tools/server/nginx.sh)."""
-
-    def __init__(self, port, docroot=None):
-        self.port = port
-        self.args = [str(port)] + ([docroot] if docroot else [])
-        self.script = os.path.join(harness.source_dir(), "tools", "server", "nginx.sh")
-
-    def __enter__(self):
-        subprocess.run(["bash", self.script, "start", harness.build_dir(), *self.args], check=True, timeout=60)
-        return self
-
-    def __exit__(self, *exc):
-        subprocess.run(["bash", self.script, "stop", harness.build_dir(), str(self.port)], check=False, timeout=60)
 
 
 class ListingsTest(unittest.TestCase):
@@ -54,20 +30,7 @@ class ListingsTest(unittest.TestCase):
         return proc.returncode, proc.stdout.decode("utf-8", "replace").replace("\r\n", "\n")
 
     def installed_tree(self):
-        """{place/relative path: sha256} of what an installation placed."""
-        tree = {}
-        program = self.prefix.host(PROGRAM)
-        for folder, _, names in os.walk(program):
-            for name in names:
-                path = os.path.join(folder, name)
-                rel = os.path.relpath(path, program)
-                if rel not in LISTING_FILES + REMOVAL_FILES:
-                    tree["program/" + rel] = digest(path)
-        for name in sample_files("SUPORT") + [CHECKSUMS]:
-            path = os.path.join(self.prefix.system_dir, name)
-            if os.path.exists(path):
-                tree["system/" + name] = digest(path)
-        return tree
+        return installed_tree(self.prefix)
 
     def test_nginx_autoindex_installs_the_same_tree_as_apache(self):
         code, out = self.setup("/S", f"/SERVER={self.server}")
@@ -80,7 +43,7 @@ class ListingsTest(unittest.TestCase):
 
         self.prefix.clean_slate()
         port = self.port + 6
-        with Nginx(port, docroot=copy_docroot("e2e-docroot-nginx")):
+        with LocalServer("nginx", port, copy_docroot("e2e-docroot-nginx")):
             code, out = self.setup("/S", f"/SERVER=https://localhost:{port}")
             with open(os.path.join(harness.build_dir(), f"nginx-{port}", "access.log")) as f:
                 requested = f.read()
@@ -89,6 +52,37 @@ class ListingsTest(unittest.TestCase):
         with open(os.path.join(self.prefix.host(PROGRAM), "pdown.ini"), "rb") as f:
             self.assertIn(b"\r\n", f.read(), "not nginx's CR LF page")
         self.assertIn('"/zunor/SUPORT/SHA256SUMS"', requested)
+
+    def test_caddy_and_mini_httpd_indexes_install_the_whole_product_and_nothing_else(self):
+        # Caddy links "./name" and adds icons ("#file"), its own site and an empty target; mini_httpd
+        # links "." and ".." and its sub-folders without their slash; they answer a folder without its
+        # slash with a 308 and a 302. None of those links is a file or a failure.
+        servers = (("caddy", 10, b'href="./Zunor2021VK.exe"'), ("mini_httpd", 11, b'href="SUPORT"'))
+        for name, offset, own_link in servers:
+            with self.subTest(server=name):
+                self.prefix.clean_slate()
+                log = os.path.join(harness.build_dir(), "e2e-logs", f"listings-{name}.log")
+                os.makedirs(os.path.dirname(log), exist_ok=True)
+                if os.path.exists(log):
+                    os.remove(log)
+                with LocalServer(name, self.port + offset) as server:
+                    code, out = self.setup("/S", f"/SERVER=https://localhost:{server.port}",
+                                           f"/LOG={harness.windows_path(log)}")
+                self.assertEqual(code, 0, out)
+                self.assertEqual(self.installed_tree(), product_tree())
+                with open(os.path.join(self.prefix.host(PROGRAM), "pdown.ini"), "rb") as f:
+                    self.assertIn(own_link, f.read(), f"not {name}'s own page")
+                with open(log, encoding="utf-8") as f:
+                    self.assertRegex(f.read(), r"(?m) links passed over .*pdown\.ini: .*\"\.\.\"")
+
+    def test_server_that_sends_a_folder_to_http_is_refused_and_says_so(self):
+        with LocalServer("webfs", self.port + 12) as server:
+            code, out = self.setup("/S", f"/SERVER=https://localhost:{server.port}")
+        self.assertEqual(code, 3, out)
+        self.assertIn("Greska 302: Spisak datoteka nije preuzet sa servera.\n"
+                      f"Server je zahtev preusmerio na nezasticenu adresu: http://localhost:{server.port}/zunor/\n"
+                      f"Adresa: https://localhost:{server.port}/zunor\n", out)
+        self.assertEqual(self.installed_tree(), {})
 
     def test_checksums_keep_old_copies_and_bad_lines_are_reported(self):
         code, out = self.setup("/S", f"/SERVER={self.server}")
@@ -128,20 +122,10 @@ class ListingsTest(unittest.TestCase):
         leftovers = [n for n in os.listdir(self.prefix.host(PROGRAM)) if n.endswith(".zunor-part")]
         self.assertEqual(leftovers, [])
 
-    def served_tree(self, docroot):
-        """{place/relative path: sha256} of what an installation from docroot places."""
-        tree = {}
-        for sub, place in (("", "program/"), ("TEMPLATE", "program/TEMPLATE/"), ("SUPORT", "system/")):
-            folder = os.path.join(docroot, "zunor", sub)
-            for name in os.listdir(folder):
-                if os.path.isfile(os.path.join(folder, name)) and name not in ARCHIVES + (CHECKSUMS,):
-                    tree[place + name] = digest(os.path.join(folder, name))
-        return tree
-
     def test_an_update_fetches_only_what_changed(self):
         docroot = copy_docroot("e2e-docroot-update")
         zunor = os.path.join(docroot, "zunor")
-        port = self.port + 10
+        port = self.port + 14
         server = f"/SERVER=https://localhost:{port}"
 
         def install(*args):
@@ -149,9 +133,7 @@ class ListingsTest(unittest.TestCase):
                 code, out = self.setup("/S", server, *args)
                 files = [p for p, _ in access_log(port) if p not in LISTING_PATHS and not p.endswith("/")]
             self.assertEqual(code, 0, out)
-            installed = self.installed_tree()
-            installed.pop("program/config.ini")  # the installer's own
-            self.assertEqual(installed, self.served_tree(docroot))
+            self.assertEqual(self.installed_tree(), product_tree(zunor))
             return sorted(files)
 
         everything = install()

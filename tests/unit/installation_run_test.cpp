@@ -332,12 +332,24 @@ TEST_F(RunTest, AbsentListingStopsTheRunWithItsUrl) {
     struct Case {
         TransferResult fetched;
         int number;
+        std::wstring detail;
     };
     TransferResult lost;
     lost.error = TransferError::ConnectionLost;
     lost.systemError = 12029;
+    TransferResult proxy = HttpFailure(407);
+    proxy.error = TransferError::ProxyAuthRequired;
+    proxy.address = L"proxy.firma.local:3128";
+    TransferResult unprotected = HttpFailure(302);
+    unprotected.error = TransferError::InsecureRedirect;
+    unprotected.address = L"http://srv/zunor/TEMPLATE/";
     const Case cases[] = {
-        {HttpFailure(404), 404}, {lost, 12029}, {TransferResult{TransferError::Timeout}, 2}};
+        {HttpFailure(404), 404, L""},
+        {lost, 12029, L""},
+        {TransferResult{TransferError::Timeout}, 2, L""},
+        {proxy, 407, L"Proksi server proxy.firma.local:3128 trazi prijavu (korisnicko ime i lozinku)."},
+        {unprotected, 302, L"Server je zahtev preusmerio na nezasticenu adresu: http://srv/zunor/TEMPLATE/"},
+    };
     for (const Case& c : cases) {
         Recorder r;
         FakeWindow w{r};
@@ -355,6 +367,7 @@ TEST_F(RunTest, AbsentListingStopsTheRunWithItsUrl) {
             EXPECT_EQ(failure.number, c.number);
             EXPECT_EQ(failure.description, texts::kListingFailed);
             EXPECT_EQ(failure.context, L"Adresa: https://srv/zunor/TEMPLATE");
+            EXPECT_EQ(failure.detail, c.detail);
         }
         EXPECT_TRUE(r.Starting(L"download").empty()) << "files fetched before all listings were read";
     }
@@ -578,6 +591,29 @@ TEST_F(RunTest, RefusedNamesAreReportedAndNeverRequested) {
                                     {FailureKind::BadName, L"sub%2Fx.doc", L""},
                                     {FailureKind::BadName, L"ok.exe", L""},
                                 }));
+}
+
+TEST_F(RunTest, NavigationLinksAreLoggedButNeitherRequestedNorReported) {
+    ServeAll({".", "..", "./SUPORT", "template", "#file", "", "https://caddyserver.com", "./a.exe"}, {"..", "./"},
+             {"./s.dll"});
+    const RunOutcome outcome = Run();
+    EXPECT_TRUE(outcome.failures.empty());
+    EXPECT_EQ(rec.Starting(L"download"),
+              (std::vector<std::wstring>{L"download https://srv/zunor/a.exe -> C:\\I\\zunor2021\\a.exe",
+                                         L"download https://srv/zunor/SUPORT/s.dll -> C:\\W\\S32\\s.dll"}));
+    std::vector<std::wstring> passedOver;
+    for (const std::wstring& line : log.lines) {
+        EXPECT_EQ(line.find(L"bad name"), std::wstring::npos) << line;
+        if (line.find(L"links passed over") != std::wstring::npos) {
+            passedOver.push_back(line);
+        }
+    }
+    ASSERT_EQ(passedOver.size(), 3u);
+    EXPECT_NE(passedOver[1].find(L"sdown.ini: \"?C=N;O=D\" \"/\""), std::wstring::npos) << passedOver[1];
+    EXPECT_NE(passedOver[0].find(L"pdown.ini: \"?C=N;O=D\" \"/\" \".\" \"..\" \"./SUPORT\" \"template\" \"#file\" \"\" "
+                                 L"\"https://caddyserver.com\""),
+              std::wstring::npos)
+        << passedOver[0];
 }
 
 TEST_F(RunTest, EscapedNameKeepsItsEscapesInTheUrlOnly) {

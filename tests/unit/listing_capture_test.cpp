@@ -22,7 +22,8 @@ std::string Page(const std::string& server, const std::string& folder) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-const char* const kServers[] = {"apache-fancy", "apache-plain", "nginx", "python-http-server"};
+const char* const kServers[] = {"apache-fancy", "apache-plain", "nginx", "python-http-server",
+                                "caddy",        "mini-httpd",   "webfs"};
 
 TEST(CapturedListings, ProgramFolderOfEachServer) {
     const std::string longName = "Zunor_kontni_plan_za_preduzetnike_i_pravna_lica_2021_verzija.dat";
@@ -33,9 +34,49 @@ TEST(CapturedListings, ProgramFolderOfEachServer) {
     EXPECT_EQ(ParseListing(Page("nginx", "zunor"), ListingKind::Program),
               (Names{"SHA256SUMS", "Zunor2021VK.exe", longName, "firme.mdb", "my%20file%26b.txt",
                      "updater.exe", "%C4%8Dvor.dat"}));
+    EXPECT_EQ(ParseListing(Page("caddy", "zunor"), ListingKind::Program),
+              (Names{"firme.mdb", "my%20file&amp;b.txt", "SHA256SUMS", "updater.exe", "Zunor2021VK.exe",
+                     longName, "%C4%8Dvor.dat"}));
     EXPECT_EQ(ParseListing(Page("python-http-server", "zunor"), ListingKind::Program),
               (Names{"firme.mdb", "my%20file%26b.txt", "SHA256SUMS", "updater.exe", "Zunor2021VK.exe",
                      longName, "%C4%8Dvor.dat"}));
+}
+
+// Every link of the program folder's page that is not a file: none is fetched, none is a failure.
+TEST(CapturedListings, NavigationLinksOfEachServer) {
+    const struct {
+        const char* server;
+        Names navigation;
+    } cases[] = {
+        {"apache-fancy", {"?C=N;O=D", "?C=M;O=A", "?C=S;O=A", "?C=D;O=A", "/", "SUPORT/", "TEMPLATE/"}},
+        {"nginx", {"../", "SUPORT/", "TEMPLATE/"}},
+        {"python-http-server", {"SUPORT/", "TEMPLATE/"}},
+        // Icons are drawn from fragments; the parent twice; the folder itself as ""; Caddy's site.
+        {"caddy",
+         [] {
+             Names links{"../",
+                         "",
+                         "#up-arrow",
+                         "?sort=name&order=asc",
+                         "?sort=size&order=asc",
+                         "?sort=time&order=asc",
+                         "..",
+                         "./SUPORT/",
+                         "#folder",
+                         "./TEMPLATE/",
+                         "#folder"};
+             links.insert(links.end(), 9, "#file");
+             links.push_back("https://caddyserver.com");
+             return links;
+         }()},
+        {"mini-httpd", {".", "..", "SUPORT", "TEMPLATE", "http://www.acme.com/software/mini_httpd/"}},
+        {"webfs", {"/", "/zunor/", "../", "SUPORT/", "TEMPLATE/", "http://bytesex.org/webfs.html"}},
+    };
+    for (const auto& c : cases) {
+        Names navigation;
+        ParseListing(Page(c.server, "zunor"), ListingKind::Program, &navigation);
+        EXPECT_EQ(navigation, c.navigation) << c.server;
+    }
 }
 
 TEST(CapturedListings, NginxPageHasCrLfLinesAndEveryOneIsRead) {

@@ -1,6 +1,7 @@
 // Scraping names out of directory-index pages.
 #include <gtest/gtest.h>
 
+#include "install/listed_name.h"
 #include "install/listing_parser.h"
 
 namespace zunor {
@@ -43,9 +44,13 @@ TEST(ListingParser, LinkForms) {
         {"<a HREF=\"a.dll\">", {}},
         {"<a Href=\"a.dll\">", {}},
         {"<a href =\"a.dll\">", {}},
-        {"<a href= \"a.dll\">", {"\"a.dll"}}, // the blank is taken as the delimiter
-        {"<a href=a.dll>", {".dl"}},          // unquoted: first and last character lost
-        {"<a href=\"a.dll\" title=\"x\">", {"a.dll\" title=\"x"}},
+        {"<a href= \"a.dll\">", {}}, // no target right after the equals sign
+        {"<a href=a.dll>", {"a.dll"}},
+        {"<a href=a.dll class=x>", {"a.dll"}},
+        {"<a href=\"a.dll\" title=\"x\">", {"a.dll"}}, // the quoted value, whatever follows it
+        {"<a class=\"f\" href='a b.dll' title=\"it's\">", {"a b.dll"}},
+        {"<a href=\"a>b.dll\">", {}},        // the first \">\" closes the tag: the target never ends in it
+        {"<a href=\"./a.dll\">", {"a.dll"}}, // the folder's own file
         {"<a href=\"a.dll?v=2\">", {"a.dll?v=2"}}, // a query that does not begin the name stays
         {"<a href=\"?C=N;O=D\">", {}},
         {"<a href=\"/\">", {}},
@@ -63,10 +68,43 @@ TEST(ListingParser, LinkForms) {
     }
 }
 
+TEST(ListingParser, NavigationLinksAreNeitherFilesNorFailures) {
+    const std::string links[] = {
+        ".",         "..",           "./",         "../",       "",
+        "#file",     "?C=N;O=D",     "/",          "/zunor/",   "./SUPORT/",
+        "SUPORT",    "suport/",      "./Template", "TEMPLATE/", "https://caddyserver.com",
+        "http://x/", "mailto:a@b.c", "ftp:x",      "a+b.c-d:e", "./#top"};
+    std::string page;
+    for (const std::string& link : links) {
+        page += "<a href=\"" + link + "\">x</a><use xlink:href=\"#file\"></use>\n";
+    }
+    // What is left for the name rules, which refuse and report every one of them.
+    const Names unsafe{"C:x", "c:\\x", "%2E%2E", ".%2E", "../x", "./../x", "a/b", "\\\\srv\\s", "a\x01b"};
+    for (const std::string& name : unsafe) {
+        page += "<a href=\"" + name + "\">x</a>\n";
+    }
+    std::vector<std::string> navigation;
+    Names expectedUnsafe = unsafe;
+    expectedUnsafe[5] = "../x"; // "./" names the folder itself
+    EXPECT_EQ(ParseListing(page, ListingKind::Program, &navigation), expectedUnsafe);
+    for (const std::string& name : expectedUnsafe) {
+        EXPECT_FALSE(DecodeListedName(name, nullptr)) << name;
+    }
+    ASSERT_EQ(navigation.size(), 2 * std::size(links));
+    for (std::size_t i = 0; i < std::size(links); ++i) {
+        EXPECT_EQ(navigation[2 * i], links[i]);
+        EXPECT_EQ(navigation[2 * i + 1], "#file");
+    }
+    // Only the program folder has the two sub-folders.
+    EXPECT_EQ(ParseListing("<a href=\"SUPORT\"><a href=\"./template\">", ListingKind::Support),
+              (Names{"SUPORT", "template"}));
+}
+
 TEST(ListingParser, ArchivesAreSkippedInTheProgramListingOnly) {
     const std::string page = "<a href=\"x\"><a href=\"SETUP_ZUNOR.rar\"><a href=\"Zunor2021VK.rar\">"
                              "<a href=\"setup_zunor.rar\"><a href=\"y\">";
     EXPECT_EQ(Program(page), (Names{"x", "setup_zunor.rar", "y"}));
+    EXPECT_EQ(Program("<a href=\"./SETUP_ZUNOR.rar\"><a href=\"./y\">"), Names{"y"});
     const Names all{"x", "SETUP_ZUNOR.rar", "Zunor2021VK.rar", "setup_zunor.rar", "y"};
     EXPECT_EQ(ParseListing(page, ListingKind::Support), all);
     EXPECT_EQ(ParseListing(page, ListingKind::Template), all);
@@ -126,7 +164,7 @@ TEST(ListingParser, EmptyNameIsNotStoredAndDoesNotEndTheList) {
 }
 
 TEST(ListingParser, LinkInsideAConsumedStretchIsNotExamined) {
-    EXPECT_EQ(Program("<a href=\"a href=\"b\">"), Names{"a href=\"b"});
+    EXPECT_EQ(Program("<a href=\"a href=\"b\">"), Names{"a href="});
 }
 
 TEST(ListingParser, KeepsEveryName) {

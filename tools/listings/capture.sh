@@ -2,9 +2,11 @@
 # capture.sh BUILD_DIR PORT [OUTDIR]
 # Captures the directory-index pages that real servers make of one fixed folder tree, for the listing
 # parser's tests: Apache's fancy and plain index (tools/server/apache.sh), nginx's autoindex
-# (tools/server/nginx.sh) and python's http.server, each run locally on PORT, PORT+1, PORT+2, PORT+3.
+# (tools/server/nginx.sh), python's http.server, Caddy's browse, mini_httpd's and webfs's index
+# (tools/server/<name>.sh), each run locally on PORT, PORT+1, ... PORT+6.
 # Every page is fetched as the installer asks for it (the folder without its trailing slash,
-# following the server's redirect) and stored byte for byte as OUTDIR/<server>/<folder>.html.
+# following the server's redirect) and stored byte for byte as OUTDIR/<server>/<folder>.html; webfs
+# redirects that to plain http, so its pages are asked for with the slash.
 # OUTDIR defaults to tests/unit/data/listings. BUILD_DIR holds the test PKI (made if missing).
 set -euo pipefail
 [ $# -ge 2 ] || { echo "usage: capture.sh BUILD_DIR PORT [OUTDIR]" >&2; exit 2; }
@@ -34,6 +36,9 @@ cleanup() {
     bash "$source_dir/tools/server/apache.sh" stop "$build" "$port" || true
     bash "$source_dir/tools/server/apache.sh" stop "$build" $((port + 1)) || true
     bash "$source_dir/tools/server/nginx.sh" stop "$build" $((port + 2)) || true
+    bash "$source_dir/tools/server/caddy.sh" stop "$build" $((port + 4)) || true
+    bash "$source_dir/tools/server/mini_httpd.sh" stop "$build" $((port + 5)) || true
+    bash "$source_dir/tools/server/webfs.sh" stop "$build" $((port + 6)) || true
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
 }
 trap cleanup EXIT
@@ -41,6 +46,9 @@ trap cleanup EXIT
 bash "$source_dir/tools/server/apache.sh" start "$build" "$port" "$docroot"
 bash "$source_dir/tools/server/apache.sh" start "$build" $((port + 1)) "$docroot" --plain
 bash "$source_dir/tools/server/nginx.sh" start "$build" $((port + 2)) "$docroot"
+bash "$source_dir/tools/server/caddy.sh" start "$build" $((port + 4)) "$docroot"
+bash "$source_dir/tools/server/mini_httpd.sh" start "$build" $((port + 5)) "$docroot"
+bash "$source_dir/tools/server/webfs.sh" start "$build" $((port + 6)) "$docroot"
 python3 -m http.server $((port + 3)) --bind 127.0.0.1 --directory "$docroot" >/dev/null 2>&1 &
 pids+=($!)
 deadline=$((SECONDS + 20))
@@ -49,15 +57,18 @@ until curl -s -o /dev/null "http://127.0.0.1:$((port + 3))/"; do
     sleep 0.1
 done
 
-capture() { # server origin
+capture() { # server origin [ending of the folder's address]
     mkdir -p "$out/$1"
     for folder in zunor zunor/SUPORT zunor/TEMPLATE; do
-        curl -sS -f -L --cacert "$ca" -o "$out/$1/$(basename "$folder").html" "$2/$folder"
+        curl -sS -f -L --cacert "$ca" -o "$out/$1/$(basename "$folder").html" "$2/$folder${3:-}"
     done
 }
 capture apache-fancy "https://localhost:$port"
 capture apache-plain "https://localhost:$((port + 1))"
 capture nginx "https://localhost:$((port + 2))"
 capture python-http-server "http://127.0.0.1:$((port + 3))"
+capture caddy "https://localhost:$((port + 4))"
+capture mini-httpd "https://localhost:$((port + 5))"
+capture webfs "https://localhost:$((port + 6))" /
 echo "captured into $out:"
 (cd "$out" && find . -type f | sort)

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# pki.sh DIR: a test CA and a server certificate for localhost/127.0.0.1 signed by it, plus, for the
+# pki.sh DIR: a test CA and a server certificate for localhost/127.0.0.1 signed by it (also naming
+# zunor-download.test, a host only the test proxy resolves), plus, for the
 # bad-certificate tests, a second CA that nobody trusts with a certificate of its own, and two more
 # certificates of the test CA: one for localhost that expired in 2021 and one for another host name;
 # a code-signing certificate of the test CA (codesign.p12, password in codesign.pass) that signs
@@ -9,13 +10,18 @@ set -euo pipefail
 dir="$1"
 mkdir -p "$dir"
 cd "$dir"
+# A server certificate of an earlier version lacks the proxied name: it is made again.
+proxied=zunor-download.test
+if [ -f server.crt ] && ! openssl x509 -in server.crt -noout -ext subjectAltName 2>/dev/null | grep -q "$proxied"; then
+    rm -f server.crt server.key
+fi
 if [ -f ca.crt ] && [ -f server.crt ] && [ -f untrusted.crt ] && [ -f expired.crt ] && [ -f otherhost.crt ] \
     && [ -f codesign.p12 ] && [ -f tsa.crt ]; then
     exit 0
 fi
 command -v openssl >/dev/null || { echo "openssl is not installed" >&2; exit 1; }
 cat >san.cnf <<'CNF'
-subjectAltName = DNS:localhost, IP:127.0.0.1
+subjectAltName = DNS:localhost, DNS:zunor-download.test, IP:127.0.0.1
 basicConstraints = CA:FALSE
 keyUsage = digitalSignature, keyEncipherment
 extendedKeyUsage = serverAuth

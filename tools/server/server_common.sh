@@ -17,7 +17,8 @@ stop_server() {
 
 # wait_ready NAME URL DIR CA: polls URL until the server answers (20 s
 # at most); on time-out shows DIR/error.log, stops the server and exits 1.
-# Then empties DIR/access.log: the readiness probe is not a test's request.
+# Then empties DIR/access.log: the readiness probe is not a test's request. A server writes the
+# probe's line after its answer, so the log is emptied once that line is there (5 s at most).
 wait_ready() {
     local name="$1" url="$2" dir="$3" ca="$4"
     local deadline=$((SECONDS + 20))
@@ -30,6 +31,8 @@ wait_ready() {
         fi
         sleep 0.1
     done
+    deadline=$((SECONDS + 5))
+    until [ -s "$dir/access.log" ] || [ $SECONDS -ge $deadline ]; do sleep 0.05; done
     : >"$dir/access.log"
 }
 

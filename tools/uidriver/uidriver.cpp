@@ -29,6 +29,9 @@
 //   msgbox <timeout ms>              wait for a message box (#32770) of the current process -> OK <hwnd>
 //   msgtext | msgcaption             the message box's text / caption -> OK <text>
 //   msgok                            press the message box's OK -> OK
+//   msgitem <id>                     text of a control of the message box (or of another dialog
+//                                    found by msgbox, such as the system's password prompt) -> OK <text>
+//   msgsettext <id> <text>           WM_SETTEXT to a control of that dialog -> OK
 //   msgboxany <timeout ms>           wait for a message box of any process (a removal asks from a
 //                                    temporary copy of the program that was started) -> OK <hwnd>
 //   msgpress <button id>             press a button of the message box (IDYES 6, IDNO 7, IDRETRY 4,
@@ -187,6 +190,10 @@ public:
             return Escape(GetText(GetDlgItem(MessageBoxWindow(), 0xFFFF)));
         if (verb == L"msgcaption")
             return Escape(GetText(MessageBoxWindow()));
+        if (verb == L"msgitem")
+            return Escape(GetText(DialogItem(rest)));
+        if (verb == L"msgsettext")
+            return SetDialogText(rest);
         if (verb == L"msgok")
             return Post(GetDlgItem(MessageBoxWindow(), IDOK), BM_CLICK, 0, 0);
         if (verb == L"msgboxany")
@@ -493,6 +500,21 @@ private:
         if (!button)
             throw Failure("the message box has no such button");
         return Post(button, BM_CLICK, 0, 0);
+    }
+
+    HWND DialogItem(const std::wstring& idText) const {
+        const HWND item = GetDlgItem(MessageBoxWindow(), static_cast<int>(Number(idText)));
+        if (!item)
+            throw Failure("the dialog has no such control");
+        return item;
+    }
+
+    std::wstring SetDialogText(const std::wstring& rest) {
+        size_t space = rest.find(L' ');
+        const HWND item = DialogItem(rest.substr(0, space));
+        std::wstring text = space == std::wstring::npos ? L"" : Unescape(rest.substr(space + 1));
+        Send(item, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        return L"";
     }
 
     HWND MessageBoxWindow() const {
