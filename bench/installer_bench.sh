@@ -104,6 +104,7 @@ proxy_pid=""
 cleanup() {
     [ -z "$proxy_pid" ] || kill "$proxy_pid" 2>/dev/null || true
     for p in "$port" "$((port + 1))" "$((port + 2))"; do "$source_dir/tools/server/apache.sh" stop "$build" "$p" || true; done
+    wineserver -k 2>/dev/null || true
     rm -rf "$out" "$WINEPREFIX/drive_c/bench"
 }
 trap cleanup EXIT

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # prefix.sh create|destroy BUILD_DIR
 # create: a fresh Wine prefix inside the build tree, with no window-manager wait under Xvfb and the
-# test CA trusted in the prefix's machine ROOT store only. destroy: stops its wineserver.
+# test CA trusted in the prefix's machine ROOT store only, and its wineserver kept running until the
+# destroy: the tests start Wine programs by the hundred, and each would otherwise wait for a new server
+# and the prefix's services to start (about 1.5 s), and a caller that reads its output for those to end.
+# destroy: stops its wineserver.
 set -euo pipefail
 action="$1"
 export ZUNOR_BUILD="$2"
@@ -26,6 +29,9 @@ create)
     fi
     wine "$ZUNOR_BUILD/tools/certimport.exe" "$(winepath -w "$ca")"
     wineserver -w
+    # The server stays; the services start now, holding nothing of a later caller's output.
+    wineserver -p </dev/null >/dev/null 2>&1
+    wine cmd /c exit </dev/null >/dev/null 2>&1
     ;;
 destroy)
     wineserver -k >/dev/null 2>&1 || true
