@@ -182,7 +182,9 @@ wininet_floor() { # name connections
     rm -rf "$out/floor"
 }
 
-wine "$floor" --idle >"$root/idle.txt" # also starts the wineserver, which every run below then shares
+# One wineserver for the whole run (killed at the end): no run waits for a new one and its services.
+wineserver -p </dev/null >/dev/null 2>&1
+wine "$floor" --idle >"$root/idle.txt"
 # The URLs the installer requests, in its order, for the floors and curl.
 installer probe "$base" /CONNECTIONS=1
 grep -oE ' (listing|checksums|file) https://[^ ]+' "$root/probe.log" | awk '{print $2}' >"$root/urls.txt"
