@@ -13,6 +13,7 @@
 #include "install/installation_run.h"
 #include "app/process_memory.h"
 #include "app/removal.h"
+#include "system/known_folder.h"
 #include "system/product_launch.h"
 #include "install/run_failure.h"
 #include "app/silent_window.h"

@@ -11,6 +11,7 @@
 #include "install/install_paths.h"
 #include "install/removal_run.h"
 #include "install/run_failure.h"
+#include "system/known_folder.h"
 #include "system/loaded_on_use.h"
 #include "system/unique_handles.h"
 

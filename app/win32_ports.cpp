@@ -12,6 +12,7 @@
 #include "system/desktop_folder.h"
 #include "system/direct_removal.h"
 #include "system/file_version.h"
+#include "system/known_folder.h"
 #include "system/layer_marks.h"
 #include "system/program_group.h"
 #include "system/registracija_komponenti.h"
@@ -123,15 +124,6 @@ std::optional<std::string> WinFiles::ReadFile(const std::wstring& path) {
 }
 
 namespace {
-std::wstring FullPath(const std::wstring& path) {
-    DWORD n = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (n == 0) return {};
-    std::wstring out(n, L'\0');
-    n = GetFullPathNameW(path.c_str(), n, out.data(), nullptr);
-    out.resize(n);
-    return out;
-}
-
 std::wstring Folded(std::wstring s) {
     for (auto& c : s) c = static_cast<wchar_t>(std::towlower(c));
     return s;
@@ -139,8 +131,8 @@ std::wstring Folded(std::wstring s) {
 }  // namespace
 
 bool WinFiles::IsInside(const std::wstring& folder, const std::wstring& path) {
-    std::wstring base = Folded(FullPath(folder));
-    std::wstring full = Folded(FullPath(path));
+    std::wstring base = Folded(FullPathOf(folder));
+    std::wstring full = Folded(FullPathOf(path));
     if (base.empty() || full.empty()) return false;
     if (base.back() != L'\\') base.push_back(L'\\');
     return full.size() > base.size() && full.compare(0, base.size(), base) == 0 &&
@@ -354,13 +346,6 @@ std::wstring WinSystem::SetupFolder() {
     // At a drive root the folder keeps its backslash ("C:\").
     if (slash == 2 && path[1] == L':') return path.substr(0, 3);
     return path.substr(0, slash);
-}
-
-std::wstring QuerySystemDirectory() {
-    wchar_t buffer[MAX_PATH + 1];
-    UINT n = GetSystemDirectoryW(buffer, MAX_PATH + 1);
-    if (n == 0 || n > MAX_PATH) return {};
-    return std::wstring(buffer, n);
 }
 
 }  // namespace zunor

@@ -101,7 +101,4 @@ public:
 // The full path of the running program.
 std::wstring SetupProgramPath();
 
-// The Windows system directory without a trailing backslash; empty when the system does not say.
-std::wstring QuerySystemDirectory();
-
 }  // namespace zunor

@@ -4,21 +4,11 @@
 
 #include <optional>
 
+#include "system/known_folder.h"
 #include "system/unique_handles.h"
 
 namespace zunor {
 namespace {
-
-std::wstring FullPathOf(const std::wstring& path) {
-    DWORD length = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (length == 0) {
-        return {};
-    }
-    std::wstring full(length, L'\0');
-    length = GetFullPathNameW(path.c_str(), length, full.data(), nullptr);
-    full.resize(length);
-    return full;
-}
 
 // Where the file system says an open file or folder is, every link on the way followed, without the
 // "\\?\" prefix.
@@ -63,19 +53,13 @@ bool StartsWithFolder(const std::wstring& full, const std::wstring& folder) {
            (full.size() == folder.size() || full[folder.size()] == L'\\');
 }
 
-std::wstring SystemDirectory() {
-    wchar_t buffer[MAX_PATH + 1] = {};
-    const UINT length = GetSystemDirectoryW(buffer, MAX_PATH + 1);
-    return length == 0 || length > MAX_PATH ? std::wstring() : std::wstring(buffer, length);
-}
-
 // Whether the open handle is what the path names, reached with no link on the way: its final path is
 // the final path of the path's drive or share with the rest of the path as written. A 32-bit program on
 // 64-bit Windows reaches the system folder's files through the system's own redirection, so below the
 // system folder it is the system folder's final path that starts the expected one.
 bool ReachedDirectly(HANDLE handle, const std::wstring& path) {
     const std::wstring full = FullPathOf(path);
-    const std::wstring system = SystemDirectory();
+    const std::wstring system = QuerySystemDirectory();
     std::wstring anchor = full.substr(0, RootLength(full));
     if (!system.empty() && StartsWithFolder(full, system)) {
         anchor = system;

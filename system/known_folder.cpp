@@ -17,4 +17,21 @@ std::optional<std::wstring> ShellFolderPath(int csidl) {
     return folder;
 }
 
+std::wstring QuerySystemDirectory() {
+    wchar_t buffer[MAX_PATH + 1] = {};
+    const UINT length = GetSystemDirectoryW(buffer, MAX_PATH + 1);
+    return length == 0 || length > MAX_PATH ? std::wstring() : std::wstring(buffer, length);
+}
+
+std::wstring FullPathOf(const std::wstring& path) {
+    DWORD length = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (length == 0) {
+        return {};
+    }
+    std::wstring full(length, L'\0');
+    length = GetFullPathNameW(path.c_str(), length, full.data(), nullptr);
+    full.resize(length);
+    return full;
+}
+
 } // namespace zunor

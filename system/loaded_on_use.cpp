@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "system/known_folder.h"
+
 namespace zunor {
 
 void LimitLibrarySearchToSystem() {
@@ -37,11 +39,10 @@ HMODULE LoadOne(const wchar_t* name) {
         return nullptr;
     // A system without the search flags: the full path, and the library's own imports looked for in its
     // folder first.
-    wchar_t folder[MAX_PATH + 1] = {};
-    const UINT length = GetSystemDirectoryW(folder, MAX_PATH + 1);
-    if (length == 0 || length > MAX_PATH)
+    const std::wstring folder = QuerySystemDirectory();
+    if (folder.empty())
         return nullptr;
-    const std::wstring path = std::wstring(folder, length) + L"\\" + name;
+    const std::wstring path = folder + L"\\" + name;
     return LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 

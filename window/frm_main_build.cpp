@@ -10,6 +10,7 @@
 #include "window/controls.h"
 #include "window/frm_main.h"
 #include "common/texts.h"
+#include "system/known_folder.h"
 #include "system/loaded_on_use.h"
 
 namespace zunor {
@@ -98,9 +99,7 @@ bool frmMain::RegisterClasses() {
 }
 
 void frmMain::CaptureSystemDir() {
-    wchar_t buffer[MAX_PATH];
-    UINT n = GetSystemDirectoryW(buffer, MAX_PATH);
-    systemDir_ = (n > 0 && n < MAX_PATH) ? std::wstring(buffer, n) : std::wstring();
+    systemDir_ = QuerySystemDirectory();
 }
 
 void frmMain::CreateFonts() {
