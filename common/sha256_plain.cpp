@@ -1,5 +1,8 @@
 #include "common/sha256_plain.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace zunor {
 namespace {
 
@@ -54,35 +57,46 @@ const std::uint32_t kSha256Rounds[64] = {
     0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2,
 };
 
-Sha256Digest Sha256Of(std::string_view bytes) {
-    std::uint32_t state[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
-                              0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
-    std::size_t whole = bytes.size() / 64;
-    for (std::size_t i = 0; i < whole; ++i) {
-        Compress(state, reinterpret_cast<const unsigned char*>(bytes.data()) + 64 * i);
+const std::uint32_t kSha256Initial[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
+                                        0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
+
+std::size_t Sha256Padding(std::uint64_t length, std::uint8_t padding[72]) {
+    const std::size_t rest = static_cast<std::size_t>(length % 64);
+    const std::size_t count = (rest < 56 ? 64 : 128) - rest;
+    std::fill(padding, padding + count, std::uint8_t{0});
+    padding[0] = 0x80;
+    const std::uint64_t bits = length * 8;
+    for (std::size_t i = 0; i < 8; ++i) {
+        padding[count - 1 - i] = static_cast<std::uint8_t>(bits >> (8 * i));
     }
-    // The rest, the 0x80 marker, zeros, and the length in bits (big-endian) in one or two blocks.
+    return count;
+}
+
+Sha256Digest Sha256DigestOf(const std::uint32_t state[8]) {
+    Sha256Digest digest{};
+    for (std::size_t i = 0; i < digest.size(); ++i) {
+        digest[i] = static_cast<std::uint8_t>(state[i / 4] >> (24 - 8 * (i % 4)));
+    }
+    return digest;
+}
+
+Sha256Digest Sha256Of(std::string_view bytes) {
+    std::uint32_t state[8];
+    std::copy(std::begin(kSha256Initial), std::end(kSha256Initial), state);
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+    const std::size_t whole = bytes.size() / 64;
+    for (std::size_t i = 0; i < whole; ++i) {
+        Compress(state, data + 64 * i);
+    }
+    // The rest and its padding, in one or two blocks.
     unsigned char tail[128] = {};
     const std::size_t rest = bytes.size() - 64 * whole;
-    for (std::size_t i = 0; i < rest; ++i) {
-        tail[i] = static_cast<unsigned char>(bytes[64 * whole + i]);
-    }
-    tail[rest] = 0x80;
-    const std::size_t tailBytes = rest < 56 ? 64 : 128;
-    const std::uint64_t bits = static_cast<std::uint64_t>(bytes.size()) * 8;
-    for (int i = 0; i < 8; ++i) {
-        tail[tailBytes - 1 - i] = static_cast<unsigned char>(bits >> (8 * i));
-    }
+    std::copy(data + 64 * whole, data + bytes.size(), tail);
+    const std::size_t tailBytes = rest + Sha256Padding(bytes.size(), tail + rest);
     for (std::size_t offset = 0; offset < tailBytes; offset += 64) {
         Compress(state, tail + offset);
     }
-    Sha256Digest digest{};
-    for (int i = 0; i < 8; ++i) {
-        for (int j = 0; j < 4; ++j) {
-            digest[static_cast<std::size_t>(4 * i + j)] = static_cast<std::uint8_t>(state[i] >> (24 - 8 * j));
-        }
-    }
-    return digest;
+    return Sha256DigestOf(state);
 }
 
 std::wstring HexText(std::span<const std::uint8_t> bytes) {

@@ -4,6 +4,7 @@
 #include <functional>
 #include <iterator>
 
+#include "common/sha256_plain.h"
 #include "download/modsetup.h"
 #include "download/sha256_blocks.h"
 #include "system/unique_handles.h"
@@ -21,9 +22,7 @@ bool Succeeded(NTSTATUS status) {
 Sha256::Sha256(Engine engine) {
     if (engine == Engine::Fastest && ShaInstructionsAvailable()) {
         instructions_ = true;
-        const std::uint32_t initial[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
-                                          0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
-        std::copy(std::begin(initial), std::end(initial), state_);
+        std::copy(std::begin(zunor::kSha256Initial), std::end(zunor::kSha256Initial), state_);
         return;
     }
     if (!Succeeded(onUse::BCryptOpenAlgorithmProvider(&algorithm_, BCRYPT_SHA256_ALGORITHM, nullptr, 0))) {
@@ -81,20 +80,13 @@ void Sha256::AddBlocks(const std::uint8_t* data, std::size_t size) {
 std::optional<zunor::Sha256Digest> Sha256::Finish() {
     if (!ok())
         return std::nullopt;
-    zunor::Sha256Digest digest{};
     if (instructions_) {
-        // The padding: a one bit, zeros, and the length in bits, to a whole block.
-        const std::uint64_t bits = length_ * 8;
-        std::uint8_t tail[128] = {0x80};
-        const std::size_t tailBytes = (pendingBytes_ < 56 ? 64 : 128) - pendingBytes_;
-        for (int i = 0; i < 8; ++i)
-            tail[tailBytes - 1 - i] = static_cast<std::uint8_t>(bits >> (8 * i));
-        AddBlocks(tail, tailBytes);
-        for (std::size_t i = 0; i < digest.size(); ++i)
-            digest[i] = static_cast<std::uint8_t>(state_[i / 4] >> (24 - 8 * (i % 4)));
+        std::uint8_t padding[72];
+        AddBlocks(padding, zunor::Sha256Padding(length_, padding));
         failed_ = true; // a finished hash takes no more data
-        return digest;
+        return zunor::Sha256DigestOf(state_);
     }
+    zunor::Sha256Digest digest{};
     const bool done =
         Succeeded(onUse::BCryptFinishHash(hash_, digest.data(), static_cast<ULONG>(digest.size()), 0));
     failed_ = true; // a finished hash takes no more data
