@@ -121,7 +121,11 @@ bool IsFolder(HANDLE handle) {
 DirectRemoval RemoveFileDirectly(const std::wstring& path) {
     UniqueHandle file = OpenLastName(path, false);
     if (!file) {
-        return OpenFailure(GetLastError());
+        const DirectRemoval failure = OpenFailure(GetLastError());
+        // A file already on its way out (its deletion pending) refuses to open, and is as good as gone.
+        return failure == DirectRemoval::InUse && GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES
+                   ? DirectRemoval::Absent
+                   : failure;
     }
     if (!ReachedDirectly(file.get(), path)) {
         return DirectRemoval::Redirected;
