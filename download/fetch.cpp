@@ -11,6 +11,7 @@
 #include "download/http_rules.h"
 #include "download/inet_error.h"
 #include "download/pace_rule.h"
+#include "download/ranged_file.h"
 #include "download/sha256.h"
 #include "download/timeouts.h"
 #include "download/transfer_stop.h"
@@ -25,31 +26,9 @@ namespace {
 using zunor::TransferError;
 using zunor::TransferResult;
 
-// Memory stays the same whatever the file's size: the body passes through this one buffer.
-constexpr DWORD kChunkBytes = 64 * 1024;
-
 bool IsChunked(HINTERNET request) {
     auto encoding = QueryHeader(request, HTTP_QUERY_TRANSFER_ENCODING);
     return encoding && encoding->find(L"chunked") != std::wstring::npos;
-}
-
-// Reads what has arrived, up to size, and waits (within the receive limit) only when nothing has.
-// A plain InternetReadFile waits until the whole buffer is filled, so a body that drips a byte at a
-// time would hold it for hours without ever letting the pace be checked.
-BOOL ReadArrived(HINTERNET request, char* buffer, DWORD size, DWORD* read) {
-    DWORD available = 0;
-    if (!onUse::InternetQueryDataAvailable(request, &available, 0, 0))
-        return FALSE;
-    // Nothing available means the end of the body; the read then says so.
-    return onUse::InternetReadFile(request, buffer, available == 0 ? size : std::min(available, size), read);
-}
-
-bool CancelRequested(const zunor::TransferOptions& options) {
-    return TransfersStopping() || (options.cancelled && options.cancelled());
-}
-
-std::wstring Validator(HINTERNET request) {
-    return PickValidator(QueryHeader(request, HTTP_QUERY_ETAG), QueryHeader(request, HTTP_QUERY_LAST_MODIFIED));
 }
 
 // A 206 continues the body we hold only when it starts where we stopped, of the same whole, and
@@ -63,7 +42,8 @@ bool ContinuesKeptBody(HINTERNET request, const ResumePoint& resume, std::option
 
 // Streams the body of a 200 (or, resuming, 206) answer into the part file and commits it.
 void ReceiveBody(HINTERNET request, PartFile& part, ResumePoint& resume, LengthRule rule,
-                 const zunor::TransferOptions& options, TransferResult& result) {
+                 const zunor::TransferOptions& options, TransferResult& result, const std::wstring& url,
+                 std::shared_ptr<RangedFile>* sharing) {
     std::optional<std::uint64_t> declared;
     if (!IsChunked(request)) {
         if (auto header = QueryHeader(request, HTTP_QUERY_CONTENT_LENGTH)) {
@@ -90,6 +70,8 @@ void ReceiveBody(HINTERNET request, PartFile& part, ResumePoint& resume, LengthR
         result.error = TransferError::ConnectionLost;
         return;
     }
+    // Ranges may be asked for where the server says so, or says nothing (the first range asked tells).
+    bool rangesMayWork = false;
     if (!partial) {
         // The whole body, also where a resumption was asked for and the version changed.
         resume = ResumePoint{};
@@ -97,6 +79,12 @@ void ReceiveBody(HINTERNET request, PartFile& part, ResumePoint& resume, LengthR
         auto ranges = QueryHeader(request, HTTP_QUERY_ACCEPT_RANGES);
         resume.rangesAccepted = ranges && AcceptsByteRanges(*ranges);
         resume.validator = Validator(request);
+        rangesMayWork = !ranges || resume.rangesAccepted;
+        if (sharing && *sharing) {
+            // The ranges of what came before are of no use to a body that starts over.
+            (*sharing)->Close();
+            sharing->reset();
+        }
     }
 
     DWORD error = 0;
@@ -105,19 +93,27 @@ void ReceiveBody(HINTERNET request, PartFile& part, ResumePoint& resume, LengthR
         result.systemError = error;
         return;
     }
+    if (sharing && !partial && options.offerWork && rangesMayWork && declared &&
+        *declared >= CurrentTimeouts().splitMinBytes && !resume.validator.empty()) {
+        *sharing = std::make_shared<RangedFile>(url, part, *declared, resume.validator, options);
+        options.offerWork([file = *sharing] { return file->Help(); });
+    }
+    RangedFile* const share = sharing ? sharing->get() : nullptr;
     // From here on part holds `start` bytes of the body already (a resumed transfer); whatever
     // is computed over the whole body has to take them in first.
     const std::uint64_t start = part.Size();
     const std::uint64_t whole = declared ? start + *declared : 0;
     // Hashed as it streams, so checking costs no second read (only kept bytes of a resumption are read back).
-    std::optional<Sha256> hash;
+    std::unique_ptr<Sha256> hash;
     if (options.expectedSha256) {
-        hash.emplace();
+        hash = std::make_unique<Sha256>();
         if (start > 0)
             HashKeptBytes(*hash, part.TemporaryPath(), start);
     }
-    if (options.progress)
+    if (options.progress && !share)
         options.progress(start, whole);
+    // Where this stream stops: the end, or where another connection's range of the file begins.
+    std::uint64_t limit = share ? share->Advance(start, 0) : whole;
 
     const auto own = std::make_unique<char[]>(kChunkBytes);
     char* const buffer = own.get();
@@ -126,6 +122,8 @@ void ReceiveBody(HINTERNET request, PartFile& part, ResumePoint& resume, LengthR
     // would cost more than the reads.
     DWORD held = 0;
     const auto store = [&] {
+        if (share && part.Size() + held > limit)
+            held = static_cast<DWORD>(limit > part.Size() ? limit - part.Size() : 0); // the rest is another's
         if (held == 0)
             return true;
         if (!part.Write(buffer, held, &error)) {
@@ -135,11 +133,15 @@ void ReceiveBody(HINTERNET request, PartFile& part, ResumePoint& resume, LengthR
         }
         if (hash)
             hash->Add(buffer, held);
-        held = 0;
-        if (options.progress)
+        if (share)
+            limit = share->Advance(part.Size(), held);
+        else if (options.progress)
             options.progress(part.Size(), whole);
+        held = 0;
         return true;
     };
+    // Its own range is in, and other connections bring the rest.
+    const auto ownRangeIn = [&] { return share && part.Size() >= limit && limit < whole; };
     // The body broke off: what arrived is kept for a resumption.
     const auto broke = [&](TransferError why, DWORD systemError) {
         if (!store())
@@ -153,7 +155,7 @@ void ReceiveBody(HINTERNET request, PartFile& part, ResumePoint& resume, LengthR
     const unsigned long receiveLimit = limits.receiveMs;
     PaceRule pace(GetTickCount64(), limits.slowWindowMs, limits.slowMinBytes);
     for (;;) {
-        if (CancelRequested(options)) {
+        if (CancelRequested(options) || (share && share->Failed())) {
             result.error = TransferError::Cancelled;
             return;
         }
@@ -178,9 +180,14 @@ void ReceiveBody(HINTERNET request, PartFile& part, ResumePoint& resume, LengthR
         }
         if (held == kChunkBytes && !store())
             return;
+        if (ownRangeIn())
+            break;
     }
     if (!store())
         return;
+    if (share && share->Shared(ownRangeIn() ? std::move(hash) : nullptr))
+        return; // the file is put together once every range is in
+
     // The stack reports a connection closed early as a normal end of data: count the bytes.
     if (!BodyComplete(declared, result.bytes, rule)) {
         result.error = TransferError::ConnectionLost;
@@ -201,8 +208,27 @@ void ReceiveBody(HINTERNET request, PartFile& part, ResumePoint& resume, LengthR
 
 } // namespace
 
+// A plain InternetReadFile waits until the whole buffer is filled, so a body that drips a byte at a
+// time would hold it for hours without ever letting the pace be checked.
+BOOL ReadArrived(HINTERNET request, char* buffer, DWORD size, DWORD* read) {
+    DWORD available = 0;
+    if (!onUse::InternetQueryDataAvailable(request, &available, 0, 0))
+        return FALSE;
+    // Nothing available means the end of the body; the read then says so.
+    return onUse::InternetReadFile(request, buffer, available == 0 ? size : std::min(available, size), read);
+}
+
+bool CancelRequested(const zunor::TransferOptions& options) {
+    return TransfersStopping() || (options.cancelled && options.cancelled());
+}
+
+std::wstring Validator(HINTERNET request) {
+    return PickValidator(QueryHeader(request, HTTP_QUERY_ETAG), QueryHeader(request, HTTP_QUERY_LAST_MODIFIED));
+}
+
 TransferResult FetchAttempt(const std::wstring& url, PartFile& part, ResumePoint& resume, NextAttempt how,
-                            LengthRule rule, const zunor::TransferOptions& options) {
+                            LengthRule rule, const zunor::TransferOptions& options,
+                            std::shared_ptr<RangedFile>* sharing) {
     TransferResult result;
     result.attempts = 1;
     const ULONGLONG start = GetTickCount64();
@@ -216,7 +242,7 @@ TransferResult FetchAttempt(const std::wstring& url, PartFile& part, ResumePoint
             result.error = TransferError::Cancelled;
         } else if (auto opened = OpenGet(url, result, how == NextAttempt::Resume ? RangeHeaders(resume) : L"")) {
             RequestWatch watch(opened.request.get());
-            ReceiveBody(opened.request.get(), part, resume, rule, options, result);
+            ReceiveBody(opened.request.get(), part, resume, rule, options, result, url, sharing);
             if (watch.Finish())
                 (void)opened.request.release(); // the stop has closed it
         }
