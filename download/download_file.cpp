@@ -33,7 +33,9 @@ zunor::TransferResult DownloadFile(const std::wstring& url, const std::wstring& 
     const ULONGLONG start = GetTickCount64();
     try {
         if (options.keepIfCurrent && options.expectedSha256) {
-            const auto stop = [&] { return detail::TransfersStopping() || (options.cancelled && options.cancelled()); };
+            const auto stop = [&] {
+                return detail::TransfersStopping() || (options.cancelled && options.cancelled());
+            };
             if (FileSha256(destination, stop) == options.expectedSha256) {
                 result.current = true;
                 result.milliseconds = static_cast<std::uint32_t>(GetTickCount64() - start);

@@ -223,7 +223,8 @@ bool CancelRequested(const zunor::TransferOptions& options) {
 }
 
 std::wstring Validator(HINTERNET request) {
-    return PickValidator(QueryHeader(request, HTTP_QUERY_ETAG), QueryHeader(request, HTTP_QUERY_LAST_MODIFIED));
+    return PickValidator(QueryHeader(request, HTTP_QUERY_ETAG),
+                         QueryHeader(request, HTTP_QUERY_LAST_MODIFIED));
 }
 
 TransferResult FetchAttempt(const std::wstring& url, PartFile& part, ResumePoint& resume, NextAttempt how,
@@ -240,7 +241,8 @@ TransferResult FetchAttempt(const std::wstring& url, PartFile& part, ResumePoint
             resume.offset = 0;
         if (CancelRequested(options)) {
             result.error = TransferError::Cancelled;
-        } else if (auto opened = OpenGet(url, result, how == NextAttempt::Resume ? RangeHeaders(resume) : L"")) {
+        } else if (auto opened =
+                       OpenGet(url, result, how == NextAttempt::Resume ? RangeHeaders(resume) : L"")) {
             RequestWatch watch(opened.request.get());
             ReceiveBody(opened.request.get(), part, resume, rule, options, result, url, sharing);
             if (watch.Finish())

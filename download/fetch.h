@@ -4,11 +4,11 @@
 #include <memory>
 #include <string>
 
+#include "common/transfer_options.h"
+#include "common/transfer_result.h"
 #include "download/http_rules.h"
 #include "download/part_file.h"
 #include "download/resume_rules.h"
-#include "common/transfer_options.h"
-#include "common/transfer_result.h"
 
 namespace modSetup::detail {
 

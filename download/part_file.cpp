@@ -23,8 +23,9 @@ bool PartFile::Create(DWORD* error) {
         return true;
     size_ = 0;
     // FILE_SHARE_DELETE: a stop at the end of the program may remove it while it is still open.
-    file_ = zunor::AdoptFileHandle(CreateFileW(temporary_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                                               nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    file_ = zunor::AdoptFileHandle(CreateFileW(temporary_.c_str(), GENERIC_WRITE,
+                                               FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
+                                               FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file_) {
         *error = GetLastError();
         return false;

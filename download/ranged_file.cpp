@@ -31,7 +31,8 @@ bool IsChunked(HINTERNET request) {
 RangedFile::RangedFile(std::wstring url, PartFile& part, std::uint64_t total, std::wstring validator,
                        const zunor::TransferOptions& options)
     : url_(std::move(url)), part_(part), total_(total), validator_(std::move(validator)), options_(options),
-      minShare_(std::max<std::uint64_t>(CurrentTimeouts().splitMinBytes / kSharesOfTheThreshold, kChunkBytes)) {
+      minShare_(
+          std::max<std::uint64_t>(CurrentTimeouts().splitMinBytes / kSharesOfTheThreshold, kChunkBytes)) {
     ranges_.push_back({0, 0, total_, false});
 }
 
@@ -77,8 +78,8 @@ bool RangedFile::Matches(HINTERNET request, std::uint64_t first, std::uint64_t l
         if (auto length = QueryHeader(request, HTTP_QUERY_CONTENT_LENGTH))
             declared = ParseContentLength(*length);
     }
-    return RangeAnswerMatches(header ? ParseContentRange(*header) : std::nullopt, declared, Validator(request),
-                              first, last, total_, validator_);
+    return RangeAnswerMatches(header ? ParseContentRange(*header) : std::nullopt, declared,
+                              Validator(request), first, last, total_, validator_);
 }
 
 bool RangedFile::Help() {
@@ -125,8 +126,8 @@ void RangedFile::TakeShares() {
         TransferResult result;
         OpenRequest opened = OpenGet(url_, result, RangeHeaders(at, end - 1, validator_));
         ++requests_;
-        const bool matches =
-            opened && result.status == HTTP_STATUS_PARTIAL_CONTENT && Matches(opened.request.get(), at, end - 1);
+        const bool matches = opened && result.status == HTTP_STATUS_PARTIAL_CONTENT &&
+                             Matches(opened.request.get(), at, end - 1);
         std::size_t mine = 0;
         {
             std::lock_guard guard(lock_);
@@ -191,7 +192,8 @@ RangedFile::Outcome RangedFile::FetchRange(std::size_t range, OpenRequest opened
         result = TransferResult{};
         opened = OpenGet(url_, result, RangeHeaders(pos, limit - 1, validator_));
         ++requests_;
-        if (opened && !(result.status == HTTP_STATUS_PARTIAL_CONTENT && Matches(opened.request.get(), pos, limit - 1))) {
+        if (opened && !(result.status == HTTP_STATUS_PARTIAL_CONTENT &&
+                        Matches(opened.request.get(), pos, limit - 1))) {
             // The server has another version now: the ranges in may be of two.
             restart_ = true;
             return Outcome::Changed;

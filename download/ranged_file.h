@@ -14,12 +14,12 @@
 #include <string>
 #include <vector>
 
+#include "common/transfer_options.h"
+#include "common/transfer_result.h"
 #include "download/http_request.h"
 #include "download/part_file.h"
 #include "download/range_split.h"
 #include "download/sha256.h"
-#include "common/transfer_options.h"
-#include "common/transfer_result.h"
 
 namespace modSetup::detail {
 
@@ -77,9 +77,9 @@ private:
     std::atomic<bool> failure_{false};
     std::atomic<bool> restart_{false};
     std::atomic<bool> stop_{false};
-    std::uint64_t received_ = 0;             // written, over all ranges (under reporting_)
-    std::atomic<std::uint64_t> bytes_{0};    // body bytes of the other connections' requests
-    std::atomic<int> requests_{0};           // the other connections' requests
+    std::uint64_t received_ = 0;          // written, over all ranges (under reporting_)
+    std::atomic<std::uint64_t> bytes_{0}; // body bytes of the other connections' requests
+    std::atomic<int> requests_{0};        // the other connections' requests
 };
 
 } // namespace modSetup::detail

@@ -1,6 +1,7 @@
 // When a broken transfer is taken up again, and the header values that decide it.
 #include <gtest/gtest.h>
 
+#include "download/range_split.h"
 #include "download/resume_rules.h"
 
 namespace modSetup {
@@ -87,6 +88,53 @@ TEST(AcceptsByteRanges, FindsTheUnitInTheList) {
     EXPECT_FALSE(AcceptsByteRanges(L"none"));
     EXPECT_FALSE(AcceptsByteRanges(L"bytesx"));
     EXPECT_FALSE(AcceptsByteRanges(L""));
+}
+
+} // namespace
+} // namespace modSetup
+
+namespace modSetup {
+namespace {
+
+constexpr std::uint64_t kMiB = 1 << 20;
+
+TEST(ChooseSplit, HalvesTheLargestRestWhileBothHalvesAreWorthARequest) {
+    // The first stream has 8 of 64 MiB: the idle connection takes the second half of the rest.
+    std::vector<FileRange> ranges = {{0, 8 * kMiB, 64 * kMiB, false}};
+    auto split = ChooseSplit(ranges, 4 * kMiB);
+    ASSERT_TRUE(split);
+    EXPECT_EQ(split->range, 0u);
+    EXPECT_EQ(split->at, 36 * kMiB);
+
+    // The largest rest wins, wherever it lies; one being split already is passed over.
+    ranges = {{0, 30 * kMiB, 36 * kMiB, false}, {36 * kMiB, 40 * kMiB, 64 * kMiB, false}};
+    EXPECT_EQ(ChooseSplit(ranges, 2 * kMiB)->range, 1u);
+    EXPECT_EQ(ChooseSplit(ranges, 2 * kMiB)->at, 52 * kMiB);
+    ranges[1].splitting = true;
+    EXPECT_EQ(ChooseSplit(ranges, 2 * kMiB)->range, 0u);
+
+    // Nothing under two shares is cut, and a range that is in has no rest.
+    EXPECT_FALSE(ChooseSplit({{0, 0, 8 * kMiB - 1, false}}, 4 * kMiB));
+    EXPECT_TRUE(ChooseSplit({{0, 0, 8 * kMiB, false}}, 4 * kMiB));
+    EXPECT_FALSE(ChooseSplit({{0, 9, 9, false}}, 0));
+    EXPECT_FALSE(ChooseSplit({}, 4 * kMiB));
+}
+
+TEST(RangeAnswerMatches, OnlyExactlyTheBytesAskedForOfTheSameVersion) {
+    const std::wstring v1 = L"\"v1\"";
+    const auto range = [](std::uint64_t first, std::uint64_t last, std::uint64_t complete) {
+        return std::optional<ContentRange>(ContentRange{first, last, complete});
+    };
+    EXPECT_TRUE(RangeAnswerMatches(range(100, 199, 1000), 100, v1, 100, 199, 1000, v1));
+    EXPECT_FALSE(RangeAnswerMatches(std::nullopt, 100, v1, 100, 199, 1000, v1));          // no Content-Range
+    EXPECT_FALSE(RangeAnswerMatches(range(0, 199, 1000), 200, v1, 100, 199, 1000, v1));   // another start
+    EXPECT_FALSE(RangeAnswerMatches(range(100, 299, 1000), 200, v1, 100, 199, 1000, v1)); // another end
+    EXPECT_FALSE(RangeAnswerMatches(range(100, 199, 2000), 100, v1, 100, 199, 1000, v1)); // another whole
+    EXPECT_FALSE(RangeAnswerMatches(range(100, 199, 1000), 99, v1, 100, 199, 1000, v1));  // length disagrees
+    EXPECT_FALSE(RangeAnswerMatches(range(100, 199, 1000), std::nullopt, v1, 100, 199, 1000, v1));
+    EXPECT_FALSE(RangeAnswerMatches(range(100, 199, 1000), 100, L"\"v2\"", 100, 199, 1000, v1));
+    EXPECT_FALSE(RangeAnswerMatches(range(100, 199, 1000), 100, L"", 100, 199, 1000, L""));
+    EXPECT_EQ(RangeHeaders(100, 199, v1), L"Range: bytes=100-199\r\nIf-Range: \"v1\"\r\n");
 }
 
 } // namespace
