@@ -21,6 +21,14 @@ using zunor::TransferResult;
 // file just past it still goes over four connections, and a share is always worth its request.
 constexpr std::uint64_t kSharesOfTheThreshold = 4;
 
+// Ranges pay only where the line, not this computer, holds a connection back. A stream that brings
+// more than this is bound by the processor (TLS) or the disk, which more connections only share; and
+// a request given up in the middle is not free: WinINet reads what the server keeps sending of it
+// when it is closed (Wine's reads the whole rest from a fast server), so every split would fetch
+// part of the file twice. The pace is taken over the stream's first second.
+constexpr std::uint64_t kShareBelowBytesPerSecond = 16ull << 20;
+constexpr ULONGLONG kPaceWindowMs = 1000;
+
 bool IsChunked(HINTERNET request) {
     auto encoding = QueryHeader(request, HTTP_QUERY_TRANSFER_ENCODING);
     return encoding && encoding->find(L"chunked") != std::wstring::npos;
@@ -34,6 +42,34 @@ RangedFile::RangedFile(std::wstring url, PartFile& part, std::uint64_t total, st
       minShare_(
           std::max<std::uint64_t>(CurrentTimeouts().splitMinBytes / kSharesOfTheThreshold, kChunkBytes)) {
     ranges_.push_back({0, 0, total_, false});
+    started_ = GetTickCount64();
+}
+
+// Whether the file's stream is slow enough for ranges to pay; waits for its first second if need be.
+bool RangedFile::WorthSharing() {
+    for (;;) {
+        {
+            std::lock_guard guard(lock_);
+            if (worth_)
+                return *worth_;
+        }
+        const ULONGLONG elapsed = GetTickCount64() - started_;
+        if (elapsed >= kPaceWindowMs)
+            break;
+        if (Stopping())
+            return false;
+        Sleep(static_cast<DWORD>(std::min<ULONGLONG>(kPaceWindowMs - elapsed, 50)));
+    }
+    std::uint64_t received = 0;
+    {
+        std::lock_guard guard(reporting_);
+        received = received_;
+    }
+    const ULONGLONG elapsed = GetTickCount64() - started_;
+    std::lock_guard guard(lock_);
+    if (!worth_)
+        worth_ = received * 1000 / elapsed < kShareBelowBytesPerSecond;
+    return *worth_;
 }
 
 // One connection at a time tells, so the figure never goes back.
@@ -107,6 +143,8 @@ bool RangedFile::Help() {
 }
 
 void RangedFile::TakeShares() {
+    if (!WorthSharing())
+        return;
     for (;;) {
         std::size_t owner = 0;
         std::uint64_t at = 0;

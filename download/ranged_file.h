@@ -1,7 +1,8 @@
 #pragma once
 // A large file fetched over several connections at once. Its first stream (the GET that found it
 // large) owns the range from byte 0; an idle connection takes the second half of the largest range
-// still on its way (with Range and If-Range), and its owner stops where that begins. Every range is
+// still on its way (with Range and If-Range) where the stream is slow enough for that to pay, and its
+// owner stops where that begins. Every range is
 // written at its offset into the file's one temporary file. The file is committed once every range
 // is in, hashed whole where a digest is expected; an answer of another version, another length or a
 // whole body (200) to a range makes it one stream again.
@@ -49,6 +50,7 @@ public:
 private:
     enum class Outcome { Done, Stopped, Failed, Changed };
     bool Stopping() const;
+    bool WorthSharing();
     bool Matches(HINTERNET request, std::uint64_t first, std::uint64_t last) const;
     void TakeShares();
     Outcome FetchRange(std::size_t range, OpenRequest opened);
@@ -70,6 +72,8 @@ private:
     bool closed_ = false;
     bool firstEnded_ = false;
     bool unsplittable_ = false; // the server answered a range with something else than that range
+    std::optional<bool> worth_; // the stream's pace asks for ranges; decided once
+    unsigned long long started_ = 0;
     std::optional<zunor::TransferResult> failed_;
     std::unique_ptr<Sha256> hash_;
     std::uint64_t hashedUpTo_ = 0;
