@@ -153,9 +153,9 @@ class LiveWindowTest(unittest.TestCase):
             self.assertLess(time.monotonic() - clicked, 1.0, "the program took more than a second to end")
             self.assert_stopped_cleanly()
             wait_until(self.started, timeout=20, what="the product to start")
-            # Both were on their way when "Zavrsi" stopped them.
+            # Both were on their way when "Zavrsi" stopped them (the larger perhaps in ranges).
             for name in (BIG, SECOND):
-                self.assertEqual(len(server.requests(f"/zunor/{name}")), 1, name)
+                self.assertGreaterEqual(len(server.requests(f"/zunor/{name}")), 1, name)
 
     def test_close_box_stops_the_transfer_and_starts_nothing(self):
         with ProductServer(self.port, self.root, "--rate", str(RATE)) as server:
