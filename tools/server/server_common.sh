@@ -1,5 +1,5 @@
-# Sourced by the server scripts (apache.sh, nginx.sh, caddy.sh, mini_httpd.sh, webfs.sh, squid.sh), which set
-# $pidfile before calling these.
+# Sourced by the server scripts (apache.sh, nginx.sh, caddy.sh, mini_httpd.sh, webfs.sh, h2o.sh, tomcat.sh,
+# squid.sh), which set $pidfile before calling these.
 
 # running: the server of $pidfile is alive. stop_server: ends it (TERM, then KILL after 15 s).
 running() { [ -f "$pidfile" ] && kill -0 "$(cat "$pidfile")" 2>/dev/null; }
