@@ -89,9 +89,10 @@ start)
     # A small heap, the client compiler and a non-blocking random source: it answers within seconds.
     CATALINA_HOME="$home" CATALINA_BASE="$dir" CATALINA_TMPDIR="$dir/temp" CATALINA_PID="$pidfile" \
         CATALINA_OUT="$dir/error.log" \
-        CATALINA_OPTS="-Xms32m -Xmx128m -XX:TieredStopAtLevel=1 -Xshare:auto -Djava.security.egd=file:/dev/./urandom" \
+        CATALINA_OPTS="-Xms32m -Xmx128m -XX:+UseSerialGC -XX:TieredStopAtLevel=1 -Xshare:auto -Djava.security.egd=file:/dev/./urandom" \
         "$home/bin/catalina.sh" start >"$dir/start.log" 2>&1 || { cat "$dir/start.log" >&2; exit 1; }
-    wait_ready tomcat "https://localhost:$port/" "$dir" "$build/pki/ca.crt"
+    # A Java virtual machine on a busy machine may take longer than the native servers.
+    wait_ready tomcat "https://localhost:$port/" "$dir" "$build/pki/ca.crt" 60
     ;;
 stop)
     stop_server
