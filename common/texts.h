@@ -112,6 +112,10 @@ inline constexpr wchar_t kContextFile[] = L"Datoteka: ";
 inline constexpr wchar_t kProxyAuthPrefix[] = L"Proksi server ";  // <proxy>
 inline constexpr wchar_t kProxyAuthSuffix[] = L" trazi prijavu (korisnicko ime i lozinku).";
 inline constexpr wchar_t kSentToUnprotected[] = L"Server je zahtev preusmerio na nezasticenu adresu: ";  // <url>
+// The program folder's page arrived without a single link to a file: "<link> (HTTP status <n>)."
+inline constexpr wchar_t kNoFileListed[] = L"Stranica sa servera ne sadrzi spisak datoteka.";
+inline constexpr wchar_t kNoFileLink[] = L"Na stranici nema nijedne veze ka datoteci programa";
+inline constexpr wchar_t kNoFileLinkStatus[] = L" (HTTP status "; // <status>)
 
 // Error of the registry write for a value kind it cannot store (number 1001).
 inline constexpr wchar_t kUnsupportedValueType[] = L"Unsupported value type";

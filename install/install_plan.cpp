@@ -49,7 +49,9 @@ std::vector<const PlanEntry*> FolderPlan::Files() const {
 FolderPlan PlanFolder(ListingKind kind, std::string_view page, std::wstring_view serverBase) {
     FolderPlan folder;
     folder.kind = kind;
-    const std::vector<std::string> names = ParseListing(page, kind, &folder.navigation);
+    // The page came from the server: links by absolute path or address into this folder name its files.
+    const std::vector<std::string> names =
+        ParseListing(page, kind, &folder.navigation, EncodeUtf8(serverBase));
     folder.linkedNames = names.size();
     folder.entries.reserve(names.size());
     for (const std::string& raw : names) {
@@ -156,10 +158,12 @@ ChecksumLoad LoadChecksums(FolderPlan& folder, const FetchText& fetch) {
 RunFailure ListingUnavailable(const std::wstring& url, const TransferResult& fetched) {
     constexpr int kFileNotFound = 2; // ERROR_FILE_NOT_FOUND, when nothing better says why
     int number = kFileNotFound;
+    bool systemError = true;
     if (fetched.systemError != 0) {
         number = static_cast<int>(fetched.systemError);
     } else if (!fetched.ok() && fetched.status != 0) {
         number = fetched.status;
+        systemError = false;
     }
     std::wstring detail;
     if (fetched.error == TransferError::ProxyAuthRequired) {
@@ -167,7 +171,17 @@ RunFailure ListingUnavailable(const std::wstring& url, const TransferResult& fet
     } else if (fetched.error == TransferError::InsecureRedirect && !fetched.address.empty()) {
         detail = texts::kSentToUnprotected + fetched.address;
     }
-    return RunFailure{number, texts::kListingFailed, texts::kContextUrl + url, std::move(detail)};
+    return RunFailure{number, texts::kListingFailed, texts::kContextUrl + url, std::move(detail),
+                      systemError};
+}
+
+RunFailure NoFileLinked(const std::wstring& url, const TransferResult& fetched) {
+    constexpr int kInvalidData = 13; // ERROR_INVALID_DATA, as for any answer the program cannot use
+    std::wstring detail = texts::kNoFileLink;
+    if (fetched.status != 0) {
+        detail += texts::kNoFileLinkStatus + std::to_wstring(fetched.status) + L")";
+    }
+    return RunFailure{kInvalidData, texts::kNoFileListed, texts::kContextUrl + url, detail + L".", false};
 }
 
 Placement PlaceOf(const PlanEntry& entry, std::wstring_view location, std::wstring_view systemDir) {

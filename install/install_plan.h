@@ -84,6 +84,10 @@ std::vector<FailedItem> ApplySha256Sums(FolderPlan& folder, const Sha256Sums& su
 // The failure that ends a run (or /LIST) when a listing page cannot be had; url is the page's.
 RunFailure ListingUnavailable(const std::wstring& url, const TransferResult& fetched);
 
+// The failure that ends a run (or /LIST) when the program folder's page arrived but links no file of
+// it: an error page sent with status 200, or an index whose links the installer cannot read.
+RunFailure NoFileLinked(const std::wstring& url, const TransferResult& fetched);
+
 // Where an entry goes: the folder that must hold it and the full path. The location is read by the
 // caller each time (the user may change it while the run yields).
 struct Placement {

@@ -263,10 +263,12 @@ void InstallationRun::ReadListing(ListingKind kind) {
     if (!folder.navigation.empty()) {
         log_.Write(kLogNavigation, path + L": " + NavigationText(folder.navigation));
     }
-    // The product's own folder is never empty: a page there without a single link is an error page
-    // sent with status 200 (a proxy's, a full server's), and would otherwise pass for a finished install.
-    if (kind == ListingKind::Program && page->find("href=") == std::string::npos) {
-        throw ListingUnavailable(ListingUrl(serverBase_, kind), fetched);
+    // The product's own folder is never empty: a page there that links no file of it is an error page
+    // sent with status 200 (a proxy's, a full server's) or an index not read, and would otherwise pass
+    // for a finished install. An earlier run's copy read after a failed download says that failure.
+    if (kind == ListingKind::Program && folder.linkedNames == 0) {
+        const std::wstring url = ListingUrl(serverBase_, kind);
+        throw fetched.ok() ? NoFileLinked(url, fetched) : ListingUnavailable(url, fetched);
     }
     for (const PlanEntry& entry : folder.entries) {
         if (entry.action == PlanAction::Skip) {

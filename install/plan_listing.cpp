@@ -44,6 +44,9 @@ PlanTotals ListPlan(RunNetwork& network, RunFiles& files, RunSystem& system, Run
             throw ListingUnavailable(url, fetched);
         }
         plan[kind] = PlanFolder(kind, page, base);
+        if (kind == ListingKind::Program && plan[kind].linkedNames == 0) {
+            throw NoFileLinked(url, fetched); // as the installation would end
+        }
     }
     for (const ListingKind kind : kRetrievalOrder) {
         LoadChecksums(plan[kind], fetch);

@@ -180,7 +180,8 @@ def sample_files(sub=""):
 
 class LocalServer:
     """One of the local servers of tools/server/ (<name>.sh) on its own port, started and stopped around
-    a test: apache, nginx, caddy, mini_httpd, webfs, or the proxy squid. args go to its start."""
+    a test: apache, nginx, caddy, mini_httpd, webfs, h2o, tomcat, or the proxy squid. args go to its
+    start."""
 
     def __init__(self, name, port, *args):
         self.name, self.port = name, port
@@ -208,9 +209,10 @@ class Apache(LocalServer):
         super().__init__("apache", port, *([docroot] if docroot else []), *(["--plain"] if plain else []))
 
 
-def access_log(port):
-    """The request paths the Apache on port has served, in order, with their status."""
-    path = os.path.join(harness.build_dir(), f"apache-{port}", "access.log")
+def access_log(port, server="apache"):
+    """The request paths the Apache on port has served, in order, with their status (also of the other
+    servers whose log has Apache's form: nginx, h2o, tomcat)."""
+    path = os.path.join(harness.build_dir(), f"{server}-{port}", "access.log")
     entries = []
     if os.path.exists(path):
         with open(path, encoding="utf-8", errors="replace") as f:

@@ -1,7 +1,8 @@
-"""Listings from other real index servers (nginx, Caddy, mini_httpd, and webfs, which sends folders to
-http), the SHA256SUMS checks and the /LIST dry run, all with the real installer under Wine (/S and
-/LIST, console output and exit codes)."""
+"""Listings from other real index servers (nginx, Caddy, mini_httpd, H2O, Tomcat, and webfs, which sends
+folders to http), the SHA256SUMS checks and the /LIST dry run, all with the real installer under Wine
+(/S and /LIST, console output and exit codes)."""
 import os
+import re
 import subprocess
 import sys
 import unittest
@@ -53,12 +54,16 @@ class ListingsTest(unittest.TestCase):
             self.assertIn(b"\r\n", f.read(), "not nginx's CR LF page")
         self.assertIn('"/zunor/SUPORT/SHA256SUMS"', requested)
 
-    def test_caddy_and_mini_httpd_indexes_install_the_whole_product_and_nothing_else(self):
+    def test_caddy_mini_httpd_h2o_and_tomcat_indexes_install_the_whole_product_and_nothing_else(self):
         # Caddy links "./name" and adds icons ("#file"), its own site and an empty target; mini_httpd
-        # links "." and ".." and its sub-folders without their slash; they answer a folder without its
-        # slash with a 308 and a 302. None of those links is a file or a failure.
-        servers = (("caddy", 10, b'href="./Zunor2021VK.exe"'), ("mini_httpd", 11, b'href="SUPORT"'))
-        for name, offset, own_link in servers:
+        # links "." and ".." and its sub-folders without their slash, and so does H2O, in capitals
+        # (<A HREF=...>); Tomcat links every entry by its absolute path. They answer a folder without
+        # its slash with a 308, a 302, a 301 and a 302. None of their other links is a file or a failure.
+        servers = (("caddy", 10, b'href="./Zunor2021VK.exe"', '".."'),
+                   ("mini_httpd", 11, b'href="SUPORT"', '".."'),
+                   ("h2o", 15, b'<A HREF="Zunor2021VK.exe">', '".."'),
+                   ("tomcat", 16, b'<a href="/zunor/Zunor2021VK.exe">', '"/zunor/SUPORT/"'))
+        for name, offset, own_link, passed_over in servers:
             with self.subTest(server=name):
                 self.prefix.clean_slate()
                 log = os.path.join(harness.build_dir(), "e2e-logs", f"listings-{name}.log")
@@ -73,7 +78,32 @@ class ListingsTest(unittest.TestCase):
                 with open(os.path.join(self.prefix.host(PROGRAM), "pdown.ini"), "rb") as f:
                     self.assertIn(own_link, f.read(), f"not {name}'s own page")
                 with open(log, encoding="utf-8") as f:
-                    self.assertRegex(f.read(), r"(?m) links passed over .*pdown\.ini: .*\"\.\.\"")
+                    self.assertRegex(f.read(), r"(?m) links passed over .*pdown\.ini: .*" + re.escape(passed_over))
+                with open(os.path.join(server.folder, "access.log"), encoding="utf-8", errors="replace") as f:
+                    served = f.read()
+                self.assertIn("/zunor/Zunor2021VK.exe", served)
+                for archive in ARCHIVES:
+                    self.assertNotIn(archive, served, f"{name} was asked for {archive}")
+
+    def test_program_page_without_a_file_link_stops_and_says_so(self):
+        # An index of the program folder with nothing in it to install: only its sub-folders and the
+        # archives, which are never installed.
+        docroot = copy_docroot("e2e-docroot-empty")
+        zunor = os.path.join(docroot, "zunor")
+        for name in os.listdir(zunor):
+            if os.path.isfile(os.path.join(zunor, name)) and name not in ARCHIVES:
+                os.remove(os.path.join(zunor, name))
+        port = self.port + 9
+        with Apache(port, docroot=docroot):
+            code, out = self.setup("/S", f"/SERVER=https://localhost:{port}")
+            requested = [p for p, _ in access_log(port)]
+        self.assertEqual(code, 3, out)
+        self.assertIn("Greska 13: Stranica sa servera ne sadrzi spisak datoteka.\n"
+                      "Na stranici nema nijedne veze ka datoteci programa (HTTP status 200).\n"
+                      f"Adresa: https://localhost:{port}/zunor\n", out)
+        self.assertEqual(out.strip().splitlines()[-1], "Instalacija nije uspela.")
+        self.assertEqual(self.installed_tree(), {})
+        self.assertEqual([p for p in requested if p not in LISTING_PATHS and not p.endswith("/")], [])
 
     def test_server_that_sends_a_folder_to_http_is_refused_and_says_so(self):
         with LocalServer("webfs", self.port + 12) as server:

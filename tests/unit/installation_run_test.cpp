@@ -76,7 +76,7 @@ TEST_F(RunTest, LocationTheCodePageLacksTakesTheShortFormOfAnExistingFolder) {
     window.location = kLacking + std::wstring(L"\\");
     files.paths.insert(kLacking);
     files.shortPaths[kLacking] = L"C:\\RA_U~0RV";
-    ServeAll({}, {}, {});
+    ServeAll({"a.exe"}, {}, {});
     const RunOutcome outcome = Run();
     EXPECT_TRUE(outcome.failures.empty());
     const std::wstring program = kLacking + std::wstring(L"\\zunor2021");
@@ -122,7 +122,7 @@ TEST_F(RunTest, LocationTheCodePageLacksWithoutAShortFormIsRefused) {
 
 // Changed during the run to a folder the settings cannot name: nothing is written approximately.
 TEST_F(RunTest, LocationChangedToOneTheCodePageLacksWritesNoSetting) {
-    ServeAll({}, {}, {});
+    ServeAll({"a.exe"}, {}, {});
     window.groupChosen = false;
     int yields = 0;
     window.onYield = [&] {
@@ -286,7 +286,7 @@ TEST_F(RunTest, AFileNamedTwiceIsFetchedOnceAfterTheOther) {
 TEST_F(RunTest, ExistingFoldersAreLeftAlone) {
     files.paths = {L"C:\\I\\", L"C:\\I\\zunor2021", L"C:\\I\\zunor2021\\DATA", L"C:\\I\\zunor2021\\TEMPLATE",
                    L"C:\\PD\\Programs\\Brantovik"};
-    ServeAll({}, {}, {});
+    ServeAll({"a.exe"}, {}, {});
     Run();
     EXPECT_TRUE(rec.Starting(L"mkdir").empty());
     EXPECT_EQ(rec.Starting(L"exists?").size(), 5u);
@@ -304,7 +304,7 @@ TEST_F(RunTest, LocationWithoutSeparatorGetsOne) {
 }
 
 TEST_F(RunTest, LocationIsReadAfreshAfterAYield) {
-    ServeAll({}, {}, {"s.dll"});
+    ServeAll({"a.exe"}, {}, {"s.dll"});
     int yields = 0;
     window.onYield = [&] {
         if (++yields == 2) {
@@ -368,9 +368,79 @@ TEST_F(RunTest, AbsentListingStopsTheRunWithItsUrl) {
             EXPECT_EQ(failure.description, texts::kListingFailed);
             EXPECT_EQ(failure.context, L"Adresa: https://srv/zunor/TEMPLATE");
             EXPECT_EQ(failure.detail, c.detail);
+            // A status of the server is no error of the system: no system text goes with it.
+            EXPECT_EQ(failure.systemError, c.fetched.status == 0) << c.number;
         }
         EXPECT_TRUE(r.Starting(L"download").empty()) << "files fetched before all listings were read";
     }
+}
+
+// A page of the program folder that arrived but links no file (an error page sent with status 200, a
+// format not read, only navigation) ends the run before anything is fetched, and says so.
+TEST_F(RunTest, ProgramPageThatLinksNoFileStopsTheRunAndSaysWhy) {
+    const std::string pages[] = {
+        "<html><body><h1>Usluga trenutno nije dostupna</h1></body></html>",
+        Page({}),
+        Page({"./", "SUPORT/", "/zunor/SUPORT/a.exe", "SETUP_ZUNOR.rar", "Zunor2021VK.rar"}),
+        "<a href=\"https://other/zunor/a.exe\"><a href=\"/zunor/SUPORT/s.dll\">",
+    };
+    for (const std::string& page : pages) {
+        Recorder r;
+        FakeWindow w{r};
+        FakeFiles f{r};
+        FakeNetwork n{r, f};
+        FakeSystem s{r};
+        FakeRegistration g{r, f};
+        n.pages[L"https://srv/zunor"] = page;
+        n.pages[L"https://srv/zunor/SUPORT"] = Page({"s.dll"});
+        n.pages[L"https://srv/zunor/TEMPLATE"] = Page({});
+        try {
+            InstallationRun(w, n, f, s, g, log, kBase).Execute();
+            ADD_FAILURE() << "no failure for " << page;
+        } catch (const RunFailure& failure) {
+            EXPECT_EQ(failure.number, 13);
+            EXPECT_EQ(failure.description, texts::kNoFileListed);
+            EXPECT_EQ(failure.detail,
+                      L"Na stranici nema nijedne veze ka datoteci programa (HTTP status 200).");
+            EXPECT_EQ(failure.context, L"Adresa: https://srv/zunor");
+            EXPECT_FALSE(failure.systemError);
+        }
+        EXPECT_TRUE(r.Starting(L"download").empty()) << page;
+    }
+    // Read from an earlier run's copy after the download failed: the failed download is why.
+    ServeAll({}, {}, {"s.dll"});
+    net.failures[L"https://srv/zunor"] = HttpFailure(503);
+    files.contents[L"C:\\I\\zunor2021\\pdown.ini"] = "<html>503</html>";
+    const RunFailure failure = RunExpectingFailure();
+    EXPECT_EQ(failure.number, 503);
+    EXPECT_EQ(failure.description, texts::kListingFailed);
+    EXPECT_FALSE(failure.systemError);
+}
+
+// IIS and Tomcat link their files by absolute path, IIS in capitals; some servers write the target
+// with character references or as a full address.
+TEST_F(RunTest, AbsoluteLinksIntoEachFolderAreItsFilesAndOthersArePassedOver) {
+    net.pages[L"https://srv/zunor"] =
+        "<pre><A HREF=\"/\">[To Parent Directory]</A><br><br> 3/1/2021 12:00 PM &lt;dir&gt; <A "
+        "HREF=\"/zunor/SUPORT/\">SUPORT</A><br> 3/1/2021 12:00 PM 12 <A HREF=\"/zunor/a%20b.exe\">a "
+        "b.exe</A><br>"
+        " <A HREF=\"/zunor/Zunor2021VK.rar\">x</A><br><A HREF=\"https://SRV:443/zunor/c.exe\">c</A><br>"
+        "<A HREF=\"/zunor/SUPORT/x.dll\">x</A><br><A HREF=\"https://other/zunor/d.exe\">d</A><br></pre>";
+    net.pages[L"https://srv/zunor/SUPORT"] = "<a href=\"&#47;zunor&#47;SUPORT&#47;s.dll\">s.dll</a>";
+    net.pages[L"https://srv/zunor/TEMPLATE"] =
+        "<a href=\"/zunor/TEMPLATE/t.doc\"><a href=\"/zunor/TEMPLATE/..%2Fu\">";
+    const RunOutcome outcome = Run();
+    EXPECT_EQ(rec.Starting(L"download"),
+              (std::vector<std::wstring>{
+                  L"download https://srv/zunor/a%20b.exe -> C:\\I\\zunor2021\\a b.exe",
+                  L"download https://srv/zunor/c.exe -> C:\\I\\zunor2021\\c.exe",
+                  L"download https://srv/zunor/TEMPLATE/t.doc -> C:\\I\\zunor2021\\TEMPLATE\\t.doc",
+                  L"download https://srv/zunor/SUPORT/s.dll -> C:\\W\\S32\\s.dll"}));
+    EXPECT_EQ(outcome.failures, (std::vector<FailedItem>{{FailureKind::BadName, L"..%2Fu", {}}}));
+    EXPECT_TRUE(std::any_of(log.lines.begin(), log.lines.end(), [](const std::wstring& line) {
+        return line.find(L"pdown.ini: \"/\" \"/zunor/SUPORT/\" \"/zunor/SUPORT/x.dll\" "
+                         L"\"https://other/zunor/d.exe\"") != std::wstring::npos;
+    }));
 }
 
 TEST_F(RunTest, OlderListingIsUsedAndItsFailedDownloadReported) {
@@ -497,7 +567,7 @@ TEST_F(RunTest, FailedDownloadIsAnItemAndTheRunGoesOn) {
 }
 
 TEST_F(RunTest, ComponentIsRegisteredOnlyWhenACopyIsThere) {
-    ServeAll({}, {}, {"new.dll", "old.dll", "bad.ocx"});
+    ServeAll({"a.exe"}, {}, {"new.dll", "old.dll", "bad.ocx"});
     net.failures[L"https://srv/zunor/SUPORT/new.dll"] = HttpFailure(404);
     net.failures[L"https://srv/zunor/SUPORT/old.dll"] = HttpFailure(503);
     files.paths.insert(L"C:\\W\\S32\\old.dll");
@@ -513,7 +583,7 @@ TEST_F(RunTest, ComponentIsRegisteredOnlyWhenACopyIsThere) {
 }
 
 TEST_F(RunTest, FinishingFailuresAreItemsAndTheRunGoesOn) {
-    ServeAll({}, {}, {});
+    ServeAll({"a.exe"}, {}, {});
     sys.settingResult = false;
     sys.layerResults[L"C:\\I\\zunor2021\\Zunor2021VK.exe"] = LayerWrite::Failed;
     sys.layerResults[L"C:\\I\\zunor2021\\updater.exe"] = LayerWrite::KeyAbsent;
@@ -532,7 +602,7 @@ TEST_F(RunTest, FinishingFailuresAreItemsAndTheRunGoesOn) {
 }
 
 TEST_F(RunTest, GroupFolderThatCannotBeMadeIsNoItemByItself) {
-    ServeAll({}, {}, {});
+    ServeAll({"a.exe"}, {}, {});
     files.mkdirFails[L"C:\\PD\\Programs\\Brantovik"] = 5;
     const RunOutcome outcome = Run();
     EXPECT_TRUE(outcome.failures.empty());
@@ -542,7 +612,7 @@ TEST_F(RunTest, GroupFolderThatCannotBeMadeIsNoItemByItself) {
 }
 
 TEST_F(RunTest, SetupFolderValuesAreWrittenOnlyWhereEmpty) {
-    ServeAll({}, {}, {});
+    ServeAll({"a.exe"}, {}, {});
     sys.setupFolder = L"D:\\"; // a drive root: the value name doubles the backslash
     sys.layers[L"D:\\\\updater.exe"] = L"";
     sys.layers[L"D:\\\\Zunor2021VK.exe"] = L"HIGHDPIAWARE";
@@ -567,7 +637,7 @@ TEST_F(RunTest, SetupFolderValuesAreWrittenOnlyWhereEmpty) {
 }
 
 TEST_F(RunTest, NoShortcutCallsWhenBothOptionsAreCleared) {
-    ServeAll({}, {}, {});
+    ServeAll({"a.exe"}, {}, {});
     window.desktopChosen = false;
     window.groupChosen = false;
     Run();
@@ -753,7 +823,7 @@ TEST_F(RunTest, UpdateSealsOnlyWhatInstallationsMake) {
 }
 
 TEST_F(RunTest, RegistrationFailuresAreItems) {
-    ServeAll({}, {}, {"s.dll"});
+    ServeAll({"a.exe"}, {}, {"s.dll"});
     reg.failingCounts.insert(L"C:\\W\\S32\\s.dll");
     reg.copyWorks = false;
     files.writable = false;

@@ -108,6 +108,19 @@ TEST_F(ListPlanTest, ListingThatCannotBeHadEndsWithItsAddressAndPrintsNoPlan) {
     EXPECT_TRUE(printed.empty());
 }
 
+TEST_F(ListPlanTest, ProgramPageThatLinksNoFileEndsAsTheInstallationWould) {
+    net.pages[L"https://srv/zunor/SUPORT"] = Page({"s.dll"});
+    net.pages[L"https://srv/zunor"] = Page({"SUPORT/", "TEMPLATE/"});
+    try {
+        List();
+        ADD_FAILURE() << "no failure";
+    } catch (const RunFailure& failure) {
+        EXPECT_EQ(failure.description, texts::kNoFileListed);
+        EXPECT_EQ(failure.context, L"Adresa: https://srv/zunor");
+    }
+    EXPECT_TRUE(printed.empty());
+}
+
 // A file in place whose bytes SHA256SUMS vouches for shows as current, one with other bytes comes
 // again; /REPAIR fetches both.
 TEST_F(ListPlanTest, FilesInPlaceAsListedAreCurrentUnlessRepairing) {
