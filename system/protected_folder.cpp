@@ -77,9 +77,13 @@ void RemoveFilesIn(const std::wstring& folder) {
 } // namespace
 
 std::wstring RemovalFolderPath() {
-    // The 32-bit programs' folder: "Program Files (x86)" on 64-bit Windows, "Program Files" otherwise.
-    std::optional<std::wstring> programFiles = ShellFolderPath(CSIDL_PROGRAM_FILESX86);
-    if (!programFiles || programFiles->empty()) programFiles = ShellFolderPath(CSIDL_PROGRAM_FILES);
+    // The 32-bit programs' folder: "Program Files (x86)" on 64-bit Windows, "Program Files" otherwise
+    // (what a 32-bit program is told its Program Files is).
+#ifdef _WIN64
+    const std::optional<std::wstring> programFiles = ShellFolderPath(CSIDL_PROGRAM_FILESX86);
+#else
+    const std::optional<std::wstring> programFiles = ShellFolderPath(CSIDL_PROGRAM_FILES);
+#endif
     if (!programFiles || programFiles->empty()) return {};
     return *programFiles + L"\\" + texts::kRemovalFolder;
 }

@@ -10,12 +10,12 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
-from install_env import (LAYERS_KEY, SAMPLE_KEY, SHARED_DLLS_KEY, SUCCESS, SYSTEM32, UNINSTALL_KEY,  # noqa: E402
+from install_env import (LAYERS_KEY, REMOVAL_FOLDER, SAMPLE_KEY, SHARED_DLLS_KEY, SUCCESS, SYSTEM32, UNINSTALL_KEY,  # noqa: E402
                          Prefix, https_port, sample_files, sample_root)
 
 PROGRAM = "C:\\Program Files\\Brantovik\\zunor2021"
-COPY = PROGRAM + "\\ukloni.exe"
-RECORD = PROGRAM + "\\ukloni.dat"
+COPY = REMOVAL_FOLDER + "\\ukloni.exe"
+RECORD = REMOVAL_FOLDER + "\\ukloni.dat"
 REMOVED = "Program Zunor 2021 je uklonjen sa racunara."
 NOTHING = "Program Zunor 2021 nije instaliran na ovom racunaru, nema sta da se ukloni."
 QUESTION = "Da li zelite da uklonite program Zunor 2021 sa ovog racunara?"
