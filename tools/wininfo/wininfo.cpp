@@ -10,6 +10,7 @@
 //   wininfo writers PATH    "writers=" the SIDs its DACL lets write, add or delete (space-separated),
 //                           "owner=" its owner's SID; exit 1 when they cannot be read
 //   wininfo shell           "pid=" and "image=" of the process that owns the desktop shell's window
+//                           (GetShellWindow(); where there is none, as under Wine, the desktop window)
 #include <windows.h>
 
 #include <fcntl.h>
@@ -123,8 +124,12 @@ int PrintWriters(const wchar_t* path) {
 }
 
 int PrintShell() {
+    // Wine's desktop process (explorer.exe /desktop) owns the desktop window and sets no shell window;
+    // on Windows the shell window's owner is the shell.
     DWORD pid = 0;
-    if (HWND shell = GetShellWindow()) GetWindowThreadProcessId(shell, &pid);
+    HWND shell = GetShellWindow();
+    PrintLine("window", shell ? L"shell" : L"desktop");
+    GetWindowThreadProcessId(shell ? shell : GetDesktopWindow(), &pid);
     std::wstring image;
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     PROCESSENTRY32W entry{};
