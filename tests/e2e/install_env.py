@@ -134,6 +134,7 @@ class Prefix:
     def clean_slate(self, layers_key=True):
         """No installation, no components, no shortcuts; the Layers key present or absent."""
         shutil.rmtree(self.host("C:\\Program Files\\Brantovik"), ignore_errors=True)
+        shutil.rmtree(self.host(REMOVAL_FOLDER.rsplit("\\", 1)[0]), ignore_errors=True)
         for name in os.listdir(sample_root("SUPORT")):
             path = os.path.join(self.system_dir, name)
             if os.path.exists(path):
