@@ -20,7 +20,8 @@ class Bstr {
 public:
     explicit Bstr(const std::wstring& text) : text_(onUse::SysAllocString(text.c_str())) {}
     ~Bstr() {
-        if (text_) onUse::SysFreeString(text_);
+        if (text_)
+            onUse::SysFreeString(text_);
     }
     Bstr(const Bstr&) = delete;
     Bstr& operator=(const Bstr&) = delete;
@@ -41,32 +42,41 @@ VARIANT Text(const Bstr& text) {
 HRESULT DesktopShell(ComPtr<IShellDispatch2>& shell, std::wstring* step) {
     ComPtr<IShellWindows> windows;
     *step = L"ShellWindows";
-    HRESULT hr = onUse::CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_PPV_ARGS(&windows));
-    if (FAILED(hr)) return hr;
+    HRESULT hr =
+        onUse::CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_PPV_ARGS(&windows));
+    if (FAILED(hr))
+        return hr;
     VARIANT empty{};
     long window = 0;
     ComPtr<IDispatch> desktop;
     *step = L"FindWindowSW";
     hr = windows->FindWindowSW(&empty, &empty, SWC_DESKTOP, &window, SWFO_NEEDDISPATCH, &desktop);
-    if (hr != S_OK || !desktop) return FAILED(hr) ? hr : E_FAIL;  // S_FALSE: no desktop
+    if (hr != S_OK || !desktop)
+        return FAILED(hr) ? hr : E_FAIL; // S_FALSE: no desktop
     ComPtr<IServiceProvider> provider;
     *step = L"IServiceProvider";
-    if (FAILED(hr = desktop.As(&provider))) return hr;
+    if (FAILED(hr = desktop.As(&provider)))
+        return hr;
     ComPtr<IShellBrowser> browser;
     *step = L"QueryService";
-    if (FAILED(hr = provider->QueryService(SID_STopLevelBrowser, IID_PPV_ARGS(&browser)))) return hr;
+    if (FAILED(hr = provider->QueryService(SID_STopLevelBrowser, IID_PPV_ARGS(&browser))))
+        return hr;
     ComPtr<IShellView> view;
     *step = L"QueryActiveShellView";
-    if (FAILED(hr = browser->QueryActiveShellView(&view))) return hr;
+    if (FAILED(hr = browser->QueryActiveShellView(&view)))
+        return hr;
     ComPtr<IDispatch> background;
     *step = L"GetItemObject";
-    if (FAILED(hr = view->GetItemObject(SVGIO_BACKGROUND, IID_PPV_ARGS(&background)))) return hr;
+    if (FAILED(hr = view->GetItemObject(SVGIO_BACKGROUND, IID_PPV_ARGS(&background))))
+        return hr;
     ComPtr<IShellFolderViewDual> folderView;
     *step = L"IShellFolderViewDual";
-    if (FAILED(hr = background.As(&folderView))) return hr;
+    if (FAILED(hr = background.As(&folderView)))
+        return hr;
     ComPtr<IDispatch> application;
     *step = L"get_Application";
-    if (FAILED(hr = folderView->get_Application(&application))) return hr;
+    if (FAILED(hr = folderView->get_Application(&application)))
+        return hr;
     *step = L"IShellDispatch2";
     return application.As(&shell);
 }
@@ -78,7 +88,8 @@ bool LaunchThroughShell(const std::wstring& path, std::wstring* step, long* erro
     ComPtr<IShellDispatch2> shell;
     HRESULT hr = DesktopShell(shell, step);
     if (SUCCEEDED(hr)) {
-        const Bstr file(path), arguments(L""), folder(path.substr(0, path.find_last_of(L'\\'))), verb(L"open");
+        const Bstr file(path), arguments(L""), folder(path.substr(0, path.find_last_of(L'\\'))),
+            verb(L"open");
         VARIANT show{};
         show.vt = VT_I4;
         show.lVal = SW_SHOWMAXIMIZED;

@@ -24,7 +24,8 @@ bool SameFile(const ProductFile& product) {
 
 } // namespace
 
-std::wstring StartPlacedProduct(const std::optional<ProductFile>& product, const std::wstring& path, RunLog& log) {
+std::wstring StartPlacedProduct(const std::optional<ProductFile>& product, const std::wstring& path,
+                                RunLog& log) {
     const wchar_t* why = nullptr;
     if (!product) {
         log.Write(kLogLaunch, path + L": not started, this run did not place it");
@@ -41,7 +42,8 @@ std::wstring StartPlacedProduct(const std::optional<ProductFile>& product, const
         }
         wchar_t code[16] = {};
         std::swprintf(code, 16, L"0x%08lX", static_cast<unsigned long>(error));
-        log.Write(kLogLaunch, product->path + L": not started, no desktop shell (" + step + L" " + code + L")");
+        log.Write(kLogLaunch,
+                  product->path + L": not started, no desktop shell (" + step + L" " + code + L")");
         why = texts::kLaunchNoShell;
     }
     return std::wstring(why) + L"\r\n" + texts::kContextFile + (product ? product->path : path);

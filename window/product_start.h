@@ -10,6 +10,7 @@ namespace zunor {
 
 // Empty when the product started; otherwise the message that tells the user why not (the file's path on
 // its second line). The log gets a "launch" line either way. path: where the product is expected.
-std::wstring StartPlacedProduct(const std::optional<ProductFile>& product, const std::wstring& path, RunLog& log);
+std::wstring StartPlacedProduct(const std::optional<ProductFile>& product, const std::wstring& path,
+                                RunLog& log);
 
 } // namespace zunor

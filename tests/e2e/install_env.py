@@ -6,6 +6,7 @@ import hashlib
 import os
 import shutil
 import subprocess
+import sys
 import tempfile
 
 import harness
@@ -121,6 +122,7 @@ class Prefix:
         started = harness.wait_until(noted, timeout=30,
                                      what="the product's note of how it was started")
         shell = self.wininfo("shell")
+        print(f"product started: {started}; desktop shell: {shell}", file=sys.stderr)
         test.assertEqual(started["ParentId"], shell["pid"], started)
         test.assertEqual(started["ParentImage"].lower(), shell["image"].lower(), started)
         test.assertNotEqual(started["ParentImage"].lower(), "zunorsetup.exe")

@@ -141,7 +141,9 @@ class RemovalTest(unittest.TestCase):
         self.assertEqual(entry["InstallLocation"], program)
         # Wine reads the rights back from the Unix mode: SYSTEM and the prefix's user may write, Users,
         # Authenticated Users and Everyone may not.
-        writers = self.prefix.wininfo("writers", REMOVAL_FOLDER)["writers"].split()
+        rights = self.prefix.wininfo("writers", REMOVAL_FOLDER)
+        print(f"removal folder's DACL as read back: {rights}", file=sys.stderr)
+        writers = rights["writers"].split()
         self.assertTrue(writers, "nobody may write, not even administrators")
         for sid in ("S-1-5-32-545", "S-1-5-11", "S-1-1-0"):
             self.assertNotIn(sid, writers)
