@@ -42,6 +42,7 @@ inline constexpr wchar_t kItemRecord[] = L"Nije upisan zapis o instalaciji: ";  
 inline constexpr wchar_t kItemUninstaller[] = L"Nije sacuvan program za uklanjanje: ";  // <path>
 inline constexpr wchar_t kItemUninstallEntry[] = L"Nije upisan unos u spisak instaliranih programa: ";  // <key>
 inline constexpr wchar_t kItemSharedCount[] = L"Nije upisan brojac deljene komponente: ";  // <path>
+inline constexpr wchar_t kItemRedirected[] = L"Nije postavljeno, fascikla vodi na drugo mesto: ";  // <path>
 inline constexpr wchar_t kMoreItemsPrefix[] = L"... i jos ";                    // <N>
 inline constexpr wchar_t kMoreItemsSuffix[] = L" stavki.";
 
@@ -103,8 +104,14 @@ inline constexpr wchar_t kShortFormNote[] =
 // Failure report: "Greska <number>: <description>" then what was being done.
 inline constexpr wchar_t kErrorPrefix[] = L"Greska ";
 inline constexpr wchar_t kFolderFailed[] = L"Fascikla ne moze da se napravi.";
+inline constexpr wchar_t kFolderRedirected[] = L"Fascikla vodi na drugo mesto (veza ili spoj).";
 inline constexpr wchar_t kListingFailed[] = L"Spisak datoteka nije preuzet sa servera.";
 inline constexpr wchar_t kLaunchFailed[] = L"Program ne moze da se pokrene.";
+// "Pokreni program": why the product was not started, then "Datoteka: <path>".
+inline constexpr wchar_t kLaunchNotPlaced[] = L"Program nije pokrenut: ova instalacija ga nije postavila.";
+inline constexpr wchar_t kLaunchChanged[] = L"Program nije pokrenut: datoteka je izmenjena posle instalacije.";
+inline constexpr wchar_t kLaunchNoShell[] =
+    L"Program nije pokrenut: nema radne povrsine korisnika preko koje bi se pokrenuo. Pokrenite ga sami.";
 inline constexpr wchar_t kContextFolder[] = L"Fascikla: ";
 inline constexpr wchar_t kContextUrl[] = L"Adresa: ";
 inline constexpr wchar_t kContextFile[] = L"Datoteka: ";
@@ -169,7 +176,9 @@ inline constexpr wchar_t kDesktopLink[] = L"Brantovik ZUNOR 2021.lnk";
 inline constexpr wchar_t kGroupName[] = L"Brantovik";
 inline constexpr wchar_t kGroupLink[] = L"ZUNOR.lnk";
 inline constexpr wchar_t kFixedProgramsFolder[] = L"C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs";
-// What lets the product be removed: the setup program's copy and the record beside it, the entry.
+// What lets the product be removed: the setup program's copy and the record, in a folder of their own
+// under Program Files (the 32-bit one) where only administrators write, and the entry.
+inline constexpr wchar_t kRemovalFolder[] = L"Brantovik\\Zunor 2021 uklanjanje";
 inline constexpr wchar_t kUninstallerFile[] = L"ukloni.exe";
 inline constexpr wchar_t kRecordFile[] = L"ukloni.dat";
 inline constexpr wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zunor2021";

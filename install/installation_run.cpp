@@ -4,12 +4,13 @@
 #include <set>
 #include <utility>
 
+#include "common/sha256_plain.h"
+#include "common/texts.h"
 #include "install/ansi_path.h"
 #include "install/install_paths.h"
 #include "install/listed_name.h"
 #include "install/record_rules.h"
 #include "install/run_failure.h"
-#include "common/texts.h"
 #include "install/transfer_log.h"
 #include "install/transfer_progress.h"
 #include "install/utf8_text.h"
@@ -40,6 +41,10 @@ constexpr wchar_t kLogLeftover[] = L"leftover";
 constexpr wchar_t kLogShared[] = L"shared";
 constexpr wchar_t kLogUninstaller[] = L"uninstaller";
 constexpr wchar_t kLogEntry[] = L"entry";
+constexpr wchar_t kLogRedirected[] = L"redirected"; // a folder that leads elsewhere: nothing placed in it
+constexpr wchar_t kLogProduct[] = L"product";
+// ERROR_REPARSE_POINT_ENCOUNTERED: a folder on the way is a link or junction.
+constexpr int kErrorRedirected = 4395;
 
 std::size_t Index(ListingKind kind) {
     return static_cast<std::size_t>(kind);
@@ -65,9 +70,10 @@ std::wstring NavigationText(const std::vector<std::string>& targets) {
 } // namespace
 
 InstallationRun::InstallationRun(RunWindow& window, RunNetwork& network, RunFiles& files, RunSystem& system,
-                                 RunRegistration& registration, RunLog& log, std::wstring serverBase, bool repair)
-    : window_(window), network_(network), files_(files), system_(system), registration_(registration), log_(log),
-      serverBase_(std::move(serverBase)), repair_(repair) {
+                                 RunRegistration& registration, RunLog& log, std::wstring serverBase,
+                                 bool repair)
+    : window_(window), network_(network), files_(files), system_(system), registration_(registration),
+      log_(log), serverBase_(std::move(serverBase)), repair_(repair) {
     while (!serverBase_.empty() && serverBase_.back() == L'/') {
         serverBase_.pop_back();
     }
@@ -76,12 +82,13 @@ InstallationRun::InstallationRun(RunWindow& window, RunNetwork& network, RunFile
 RunOutcome InstallationRun::Execute() {
     failures_.clear();
     shortForm_.clear();
+    product_.reset();
     if (window_.ReadLocation().empty()) {
         window_.ShowMessage(texts::kNoLocation);
         return {};
     }
     if (!LocationUsable() || !ProductClosed()) {
-        return {false, {}, true};
+        return {false, {}, true, std::nullopt};
     }
     window_.SetCancelCaption(texts::kFinish);
     CreateFolders();
@@ -116,7 +123,7 @@ RunOutcome InstallationRun::Execute() {
     RegisterForRemoval();
     HideProgress();
     ShowOutcome();
-    return {true, failures_};
+    return {true, failures_, false, product_};
 }
 
 // The user may edit the box whenever the run yields, so every use reads it again.
@@ -180,19 +187,37 @@ void InstallationRun::CreateFolders() {
         }
         placed_.Add(RecordKind::Folder, path);
     }
+    // Someone who can write there may have made one of them a link or junction (into the Windows
+    // folder, say). Nothing goes through one: the location and the program folder end the run, DATA and
+    // TEMPLATE are items of the report (their files are refused one by one).
+    for (std::size_t i = 0; i < FolderLayout(L"").size(); ++i) {
+        const std::wstring path = FolderLayout(window_.ReadLocation())[i];
+        if (files_.ReachedDirectly(path)) {
+            continue;
+        }
+        log_.Write(kLogRedirected, path);
+        if (i < 2) {
+            throw RunFailure{kErrorRedirected, texts::kFolderRedirected, texts::kContextFolder + path};
+        }
+        Fail(FailureKind::Redirected, path);
+    }
 }
 
-// An update adds to what earlier runs placed. The record lies where standard users may write, and this
-// run seals what it writes: so a record the entry's seal does not vouch for (an earlier version's has
-// none, or it was changed since) gives only what an installation can have made, and of the components
-// only those this run places too, so that no line ever makes another program's counted component ours.
-// A record that cannot be read is started anew.
+// An update adds to what earlier runs placed. The record lies in the removal folder (an earlier version
+// kept it beside the product, where standard users may write), and this run seals what it writes: so a record
+// the entry's seal does not vouch for (an earlier version's has none, or it was changed since) gives only
+// what an installation can have made, and of the components only those this run places too, so that no line
+// ever makes another program's counted component ours. A record that cannot be read is started anew.
 void InstallationRun::ReadEarlierRecord() {
-    const std::wstring path = ProgramFolderWithSlash(Location()) + texts::kRecordFile;
+    std::wstring path = registration_.RemovalFolder() + L"\\" + texts::kRecordFile;
+    if (!files_.FileExists(path)) {
+        path = ProgramFolderWithSlash(Location()) + texts::kRecordFile;
+    }
     const std::optional<std::string> text = files_.ReadFile(path);
     if (!text) {
         return;
     }
+    earlierRecordPath_ = path;
     std::optional<InstallRecord> record = ParseRecord(*text);
     if (!record) {
         log_.Write(kLogRecord, path + L": damaged, written anew");
@@ -205,7 +230,7 @@ void InstallationRun::ReadEarlierRecord() {
                                            : L": no seal (an earlier version's), checked"));
     if (!vouched) {
         const InstallBounds bounds{ProgramFolder(Location()), system_.SystemDir(), system_.DesktopDirectory(),
-                                   system_.ProgramGroupFolder()};
+                                   system_.ProgramGroupFolder(), registration_.RemovalFolder()};
         std::erase_if(record->entries, [&](const RecordEntry& entry) {
             const bool foreign = !InstallCanHaveMade(entry, bounds) ||
                                  (entry.kind == RecordKind::Component && !IsListedComponent(entry.path));
@@ -406,6 +431,10 @@ InstallationRun::Placing InstallationRun::PlaceFile(std::size_t file) {
         job.placed = Placed::Refused;
         return Placing::NoTransfer;
     }
+    if (!files_.ReachedDirectly(job.place.folder)) {
+        job.placed = Placed::Redirected;
+        return Placing::NoTransfer;
+    }
     if (DestinationBusy(file)) {
         return Placing::Held;
     }
@@ -454,7 +483,8 @@ void InstallationRun::EndTransfer(const FinishedDownload& done) {
         window_.SetStatus(finishing_ ? texts::kFinishing : texts::kDownloading); // the name goes with it
         namedFile_.reset();
     }
-    log_.Write(job.result.current ? kLogCurrent : kLogFile, DescribeTransfer(job.entry->url, job.place.path, job.result));
+    log_.Write(job.result.current ? kLogCurrent : kLogFile,
+               DescribeTransfer(job.entry->url, job.place.path, job.result));
     retrieval_.Ended(done.ticket);
 }
 
@@ -467,6 +497,10 @@ void InstallationRun::FinishFile(std::size_t file) {
         log_.Write(kLogBadName, DisplayText(entry.raw) + L": " + texts::kRefusedOutsideFolder);
         Fail(FailureKind::BadName, DisplayText(entry.raw));
         break;
+    case Placed::Redirected:
+        log_.Write(kLogRedirected, job.place.path);
+        Fail(FailureKind::Redirected, job.place.path);
+        break;
     case Placed::Kept:
         log_.Write(kLogKept, job.place.path);
         placed_.Add(RecordKind::Data, job.place.path);
@@ -475,10 +509,11 @@ void InstallationRun::FinishFile(std::size_t file) {
         if (!job.result.ok()) {
             Fail(FailureKind::NotDownloaded, entry.fileName, ReasonText(job.result));
         } else {
-            placed_.Add(entry.kind == ListingKind::Support            ? RecordKind::Component
+            placed_.Add(entry.kind == ListingKind::Support          ? RecordKind::Component
                         : entry.action == PlanAction::KeepIfPresent ? RecordKind::Data
-                                                                     : RecordKind::File,
+                                                                    : RecordKind::File,
                         job.place.path);
+            NoteProduct(file);
         }
         if (entry.kind == ListingKind::Support) {
             RegisterComponent(entry, job.place.path, job.result.ok());
@@ -486,6 +521,27 @@ void InstallationRun::FinishFile(std::size_t file) {
         break;
     }
     ShowFill();
+}
+
+// The product's program as it lies now, when this run placed it: "Zavrsi" starts that file only. Where
+// SHA256SUMS vouches for it, its digest is the one expected; otherwise the bytes just placed are hashed.
+void InstallationRun::NoteProduct(std::size_t file) {
+    const FileJob& job = jobs_[file];
+    if (job.entry->kind != ListingKind::Program || !SamePath(job.entry->fileName, texts::kProductExe) ||
+        !SamePath(job.place.path, ProgramFilePath(Location(), texts::kProductExe))) {
+        return;
+    }
+    const std::optional<std::uint64_t> size = files_.FileSize(job.place.path);
+    const std::optional<Sha256Digest> digest =
+        job.entry->sha256 ? job.entry->sha256 : files_.FileSha256(job.place.path);
+    if (!size || !digest) {
+        log_.Write(kLogProduct, job.place.path + L": cannot be read");
+        return;
+    }
+    product_ = ProductFile{job.place.path, *size, *digest};
+    log_.Write(kLogProduct,
+               job.place.path + L": " + std::to_wstring(*size) + L" bytes, SHA-256 " + HexText(*digest));
+    window_.ProductPlaced(*product_);
 }
 
 // A component whose download failed is registered from the copy already there, if there is one.
@@ -518,14 +574,16 @@ void InstallationRun::ShowTransfer(std::size_t file, std::uint64_t received, std
     // One large file at a time has the status line, from its first report to its end.
     if (!namedFile_ || *namedFile_ == file) {
         namedFile_ = file;
-        const wchar_t* status = job.entry->kind == ListingKind::Support ? texts::kFinishing : texts::kDownloading;
+        const wchar_t* status =
+            job.entry->kind == ListingKind::Support ? texts::kFinishing : texts::kDownloading;
         window_.SetStatus(TransferStatus(status, job.entry->fileName, received, total));
     }
     // Every tenth gets its line, also those passed between two reports.
     const int reached = NewTenth(received, total, job.loggedTenth).value_or(job.loggedTenth);
     for (int tenth = job.loggedTenth + 1; tenth <= reached; ++tenth) {
         log_.Write(kLogProgress, job.entry->fileName + L": " + std::to_wstring(tenth * 10) + L"% (" +
-                                     MegabytesOf(total / 10 * static_cast<std::uint64_t>(tenth), total) + L")");
+                                     MegabytesOf(total / 10 * static_cast<std::uint64_t>(tenth), total) +
+                                     L")");
     }
     job.loggedTenth = reached;
 }
@@ -635,25 +693,39 @@ LayerWrite InstallationRun::WriteLayer(const std::wstring& valueName) {
 }
 
 // What lets the product be removed again: the shared counts of new components, a copy of this setup
-// program beside the product, the record of everything placed by any run, and the entry in the
-// system's list of installed programs that runs the copy.
+// program and the record of everything placed by any run in the removal folder (the entry runs the copy
+// with administrator rights, so it lies where only administrators write, whatever the location), and
+// the entry in the system's list of installed programs that runs the copy.
 void InstallationRun::RegisterForRemoval() {
-    const std::wstring program = ProgramFolderWithSlash(Location());
-    const std::wstring copy = program + texts::kUninstallerFile;
+    const std::wstring folder = registration_.RemovalFolder();
+    const std::wstring copy = folder + L"\\" + texts::kUninstallerFile;
     for (RecordEntry& entry : placed_.entries) {
         if (entry.kind != RecordKind::Folder && entry.kind != RecordKind::Layer) {
             entry.size = files_.FileSize(entry.path).value_or(0);
         }
     }
     CountSharedUses();
+    const bool protectedFolder = registration_.ProtectRemovalFolder();
+    log_.Write(kLogUninstaller,
+               folder + L": " + (protectedFolder ? L"only administrators write" : L"cannot be made so"));
+    if (!protectedFolder) {
+        // Neither the copy nor the record goes where others could change them.
+        Fail(FailureKind::Uninstaller, copy);
+        Fail(FailureKind::Record, folder + L"\\" + texts::kRecordFile);
+        return;
+    }
+    placed_.Add(RecordKind::Folder, folder);
     const bool copied = CopyUninstaller(copy);
     InstallRecord record = earlier_;
     record.Merge(placed_);
-    const std::wstring recordPath = program + texts::kRecordFile;
+    if (copied) {
+        RemoveOldRemovalFiles(record);
+    }
+    const std::wstring recordPath = folder + L"\\" + texts::kRecordFile;
     const std::string text = FormatRecord(record);
     const bool written = files_.WriteFile(recordPath, text);
-    log_.Write(kLogRecord, recordPath + L": " + std::to_wstring(record.entries.size()) + L" entries, " +
-                               Result(written));
+    log_.Write(kLogRecord,
+               recordPath + L": " + std::to_wstring(record.entries.size()) + L" entries, " + Result(written));
     if (!written) {
         Fail(FailureKind::Record, recordPath);
     }
@@ -666,6 +738,28 @@ void InstallationRun::RegisterForRemoval() {
         log_.Write(kLogRecord, recordPath + L": sealed in the entry " + Result(sealed));
         if (!sealed) {
             Fail(FailureKind::UninstallEntry, texts::kUninstallKey);
+        }
+    }
+}
+
+// An earlier version kept the copy and the record beside the product: the new ones are in the removal
+// folder now, so those go (what cannot go stays in the record, for the removal to take).
+void InstallationRun::RemoveOldRemovalFiles(InstallRecord& record) {
+    const std::wstring oldCopy = ProgramFilePath(Location(), texts::kUninstallerFile);
+    const std::wstring oldRecord = ProgramFilePath(Location(), texts::kRecordFile);
+    for (const std::wstring& path : {oldCopy, oldRecord}) {
+        const bool ours = SamePath(path, oldRecord) ? SamePath(earlierRecordPath_, oldRecord)
+                                                    : record.Has(RecordKind::Uninstaller, oldCopy);
+        if (!ours) {
+            continue;
+        }
+        const RunFiles::Removal removal = files_.RemoveFile(path);
+        const bool gone = removal == RunFiles::Removal::Removed || removal == RunFiles::Removal::Absent;
+        log_.Write(kLogUninstaller,
+                   path + (gone ? L": moved to the removal folder" : L": could not be removed"));
+        if (gone) {
+            std::erase_if(record.entries,
+                          [&](const RecordEntry& entry) { return SamePath(entry.path, path); });
         }
     }
 }
@@ -714,7 +808,8 @@ bool InstallationRun::WriteUninstallEntry(const std::wstring& copy, std::uint64_
     entry.displayIcon = product;
     entry.installLocation = ProgramFolder(location);
     entry.installDate = registration_.Today();
-    entry.estimatedSizeKiB = static_cast<std::uint32_t>(std::min<std::uint64_t>((bytes + 1023) / 1024, 0xFFFFFFFFu));
+    entry.estimatedSizeKiB =
+        static_cast<std::uint32_t>(std::min<std::uint64_t>((bytes + 1023) / 1024, 0xFFFFFFFFu));
     entry.uninstallString = L"\"" + copy + L"\" " + texts::kUninstallSwitch;
     entry.quietUninstallString = entry.uninstallString + L" " + texts::kSilentSwitch;
     const bool written = registration_.WriteUninstallEntry(entry);

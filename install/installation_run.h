@@ -23,6 +23,8 @@ struct RunOutcome {
     // The run refused to start, with a message saying why: a location Windows cannot use, or Zunor 2021
     // running from it. Nothing was made.
     bool refused = false;
+    // The product's program as this run placed it or found it current; nothing when it did neither.
+    std::optional<ProductFile> product;
 };
 
 class InstallationRun {
@@ -65,7 +67,9 @@ private:
     LayerWrite WriteLayer(const std::wstring& valueName);
     void ReadEarlierRecord();
     bool IsListedComponent(const std::wstring& path);
+    void NoteProduct(std::size_t file);
     void RegisterForRemoval();
+    void RemoveOldRemovalFiles(InstallRecord& record);
     void CountSharedUses();
     bool CopyUninstaller(const std::wstring& copy);
     bool WriteUninstallEntry(const std::wstring& copy, std::uint64_t bytes);
@@ -89,8 +93,10 @@ private:
     InstallRecord placed_;
     std::vector<std::wstring> componentsFoundThere_; // new to the record, but already in the system folder
     std::wstring shortForm_; // the program folder's short form, where the settings got that
+    std::optional<ProductFile> product_;
+    std::wstring earlierRecordPath_; // where the earlier record was read: an earlier version kept it beside the product
     // One file of the retrieval: where it goes, and how its placement went.
-    enum class Placed { Refused, Kept, Transferred };
+    enum class Placed { Refused, Redirected, Kept, Transferred };
     struct FileJob {
         const PlanEntry* entry = nullptr;
         Placement place;

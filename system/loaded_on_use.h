@@ -87,6 +87,9 @@ ZUNOR_SYSTEM_FUNCTION(L"ole32.dll", CoInitializeEx, E_FAIL);
 ZUNOR_SYSTEM_FUNCTION(L"ole32.dll", CoUninitialize, 0);
 ZUNOR_SYSTEM_FUNCTION(L"ole32.dll", CoCreateInstance, E_FAIL);
 ZUNOR_SYSTEM_FUNCTION(L"comctl32.dll", InitCommonControlsEx, FALSE);
+// Asking the desktop shell to start the product: the strings its automation objects take.
+ZUNOR_SYSTEM_FUNCTION(L"oleaut32.dll", SysAllocString, nullptr);
+ZUNOR_SYSTEM_FUNCTION(L"oleaut32.dll", SysFreeString, 0);
 
 // WinINet: the transfers, the URL cache.
 ZUNOR_SYSTEM_FUNCTION(L"wininet.dll", InternetOpenW, nullptr);

@@ -159,7 +159,7 @@ TEST_F(SumsRunTest, FilesInPlaceAsListedAreKeptWithoutARequestUnlessRepairing) {
     EXPECT_NE(std::find_if(log.lines.begin(), log.lines.end(),
                            [](const std::wstring& l) { return l.starts_with(L"current: https://srv/zunor/a.exe"); }),
               log.lines.end());
-    const auto record = ParseRecord(files.contents.at(L"C:\\I\\zunor2021\\ukloni.dat"));
+    const auto record = ParseRecord(files.contents.at(L"C:\\PF\\Brantovik\\Uklanjanje\\ukloni.dat"));
     ASSERT_TRUE(record.has_value());
     EXPECT_TRUE(record->Has(RecordKind::File, L"C:\\I\\zunor2021\\a.exe"));
 
