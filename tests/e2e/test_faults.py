@@ -131,7 +131,7 @@ class FaultMatrixTest(unittest.TestCase):
         out = {}
         for name in sorted(os.listdir(root)):
             path = os.path.join(root, name)
-            if os.path.isfile(path) and name != SUMS and not (folder == "" and name in ARCHIVES):
+            if os.path.isfile(path) and name not in (SUMS, SUMS + ".sig") and not (folder == "" and name in ARCHIVES):
                 with open(path, "rb") as f:
                     out[name] = f.read()
         return out
