@@ -12,6 +12,8 @@
 #include "install/plan_listing.h"
 #include "install/installation_run.h"
 #include "app/process_memory.h"
+#include "app/publisher_policy.h"
+#include "download/signature_check.h"
 #include "app/removal.h"
 #include "system/known_folder.h"
 #include "window/product_start.h"
@@ -23,6 +25,16 @@
 
 namespace zunor {
 namespace {
+
+// The key this installer carries vouches for the folders' SHA256SUMS (through CNG).
+Publisher BuildPublisher() {
+    Publisher publisher;
+    publisher.verify = [](std::string_view sums, std::string_view signature) {
+        return modSetup::VerifyPublisherSignature(PublisherKeyPem(), sums, signature);
+    };
+    publisher.required = SignaturesRequired();
+    return publisher;
+}
 
 struct RunResult {
     bool started = false;
@@ -42,6 +54,7 @@ RunResult RunInstallation(RunWindow& window, RunLog& log, const std::wstring& se
     WinSystem system(systemDir);
     WinRegistration registration;
     InstallationRun run(window, network, files, system, registration, log, server, repair);
+    run.SetPublisher(BuildPublisher());
     try {
         RunOutcome outcome = run.Execute();
         if (outcome.refused) return {false, false, kExitStopped, 0, true, std::nullopt};
@@ -94,7 +107,7 @@ int ListOnly(const CommandLine& options, const std::wstring& server, RunLog& log
     WinSystem system(QuerySystemDirectory());
     try {
         ListPlan(network, files, system, log, [&](std::wstring_view line) { console.Print(line); }, server, location,
-                 options.repair);
+                 options.repair, BuildPublisher());
         return kExitDone;
     } catch (const RunFailure& failure) {
         std::wstring report = FailureReport(failure);

@@ -147,6 +147,13 @@ inline constexpr wchar_t kReasonNotListed[] = L"navedena u SHA256SUMS, a nema je
 inline constexpr wchar_t kReasonNoSums[] = L"SHA256SUMS nije preuzet, provera nije moguca";
 inline constexpr wchar_t kItemBadSumsLine[] = L"Neispravan red u SHA256SUMS: ";  // <url>, red <N>
 inline constexpr wchar_t kSumsLineNumber[] = L", red ";
+// The publisher's signature over a folder's SHA256SUMS (SHA256SUMS.sig).
+inline constexpr wchar_t kReasonNotSigned[] = L"nije navedena u potpisanom SHA256SUMS";
+inline constexpr wchar_t kSumsNotSigned[] = L"Kontrolni zbirovi (SHA256SUMS) fascikle nisu potpisani od strane izdavaca programa.";
+inline constexpr wchar_t kSignatureInvalid[] = L"Potpis SHA256SUMS.sig ne odgovara kljucu izdavaca.";
+inline constexpr wchar_t kSignatureNotFetchedPrefix[] = L"SHA256SUMS.sig nije preuzet: ";  // <reason>
+inline constexpr wchar_t kSignatureMissing[] = L"Na serveru nema SHA256SUMS.sig, a ova instalacija zahteva potpis izdavaca.";
+inline constexpr wchar_t kSumsMissing[] = L"Na serveru nema SHA256SUMS, a ova instalacija zahteva potpisane kontrolne zbirove.";
 
 // /LIST: one line per file (address, destination, action), then the totals.
 inline constexpr wchar_t kPlanDownload[] = L"preuzima se";
@@ -154,6 +161,7 @@ inline constexpr wchar_t kPlanDownloadChecked[] = L"preuzima se, uz proveru SHA-
 inline constexpr wchar_t kPlanKeep[] = L"zadrzava se postojeca datoteka";
 inline constexpr wchar_t kPlanCurrent[] = L"vec je na mestu (SHA-256 se poklapa), ne preuzima se";
 inline constexpr wchar_t kPlanChecksums[] = L"cita se SHA256SUMS, ne instalira se";
+inline constexpr wchar_t kPlanSignature[] = L"cita se SHA256SUMS.sig (potpis izdavaca), ne instalira se";
 inline constexpr wchar_t kPlanSkipPrefix[] = L"preskace se: ";
 inline constexpr wchar_t kPlanNoDestination[] = L"-";
 inline constexpr wchar_t kPlanTotalsPrefix[] = L"Ukupno: ";
@@ -167,6 +175,7 @@ inline constexpr wchar_t kProductExe[] = L"Zunor2021VK.exe";
 inline constexpr wchar_t kUpdaterExe[] = L"updater.exe";
 inline constexpr wchar_t kDatabase[] = L"firme.mdb";
 inline constexpr wchar_t kChecksumsFile[] = L"SHA256SUMS";  // never installed
+inline constexpr wchar_t kSignatureFile[] = L"SHA256SUMS.sig";  // never installed
 inline constexpr wchar_t kSettingsFile[] = L"config.ini";
 inline constexpr wchar_t kSettingsSection[] = L"Zunor";
 inline constexpr wchar_t kSettingsKey[] = L"PROGRAM_BAZE_FASCIKLA";

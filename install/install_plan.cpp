@@ -36,6 +36,15 @@ const PlanEntry* FolderPlan::Checksums() const {
     return nullptr;
 }
 
+const PlanEntry* FolderPlan::Signature() const {
+    for (const PlanEntry& entry : entries) {
+        if (entry.action == PlanAction::Signature) {
+            return &entry;
+        }
+    }
+    return nullptr;
+}
+
 std::vector<const PlanEntry*> FolderPlan::Files() const {
     std::vector<const PlanEntry*> files;
     for (const PlanEntry& entry : entries) {
@@ -69,6 +78,8 @@ FolderPlan PlanFolder(ListingKind kind, std::string_view page, std::wstring_view
         entry.fileName = std::move(name->fileName);
         if (entry.fileName == texts::kChecksumsFile) {
             entry.action = PlanAction::Checksums;
+        } else if (entry.fileName == texts::kSignatureFile) {
+            entry.action = PlanAction::Signature;
         } else if (kind == ListingKind::Program && IsDatabaseName(entry.fileName)) {
             // The user's data lives in the database: a reinstallation never replaces it.
             entry.action = PlanAction::KeepIfPresent;
@@ -129,10 +140,14 @@ std::vector<FailedItem> ApplySha256Sums(FolderPlan& folder, const Sha256Sums& su
     return failures;
 }
 
-ChecksumLoad LoadChecksums(FolderPlan& folder, const FetchText& fetch) {
+ChecksumLoad LoadChecksums(FolderPlan& folder, const FetchText& fetch, const Publisher& publisher) {
     ChecksumLoad load;
     const PlanEntry* sumsEntry = folder.Checksums();
     if (sumsEntry == nullptr) {
+        if (publisher.required) {
+            load.trust = SumsTrust::Refused;
+            load.refusal = texts::kSumsMissing;
+        }
         return load;
     }
     load.listed = true;
@@ -140,9 +155,43 @@ ChecksumLoad LoadChecksums(FolderPlan& folder, const FetchText& fetch) {
     std::string body;
     load.fetched = fetch(url, body);
     if (load.fetched.ok()) {
+        const PlanEntry* signatureEntry = folder.Signature();
+        if (signatureEntry != nullptr) {
+            load.signatureUrl = signatureEntry->url;
+            std::string signature;
+            load.signatureFetched = fetch(load.signatureUrl, signature);
+            if (!load.signatureFetched.ok()) {
+                load.trust = SumsTrust::Refused;
+                load.refusal = texts::kSignatureNotFetchedPrefix + ReasonText(load.signatureFetched);
+                return load;
+            }
+            if (!publisher.verify || !publisher.verify(body, signature)) {
+                load.trust = SumsTrust::Refused;
+                load.refusal = texts::kSignatureInvalid;
+                return load;
+            }
+            load.trust = SumsTrust::Verified;
+        } else if (publisher.required) {
+            load.trust = SumsTrust::Refused;
+            load.refusal = texts::kSignatureMissing;
+            return load;
+        } else {
+            load.trust = SumsTrust::Unsigned;
+        }
         load.failures = ApplySha256Sums(folder, ParseSha256Sums(body), url);
+        if (publisher.required) {
+            // Adding a name to the page buys nothing: only what the publisher vouches for is fetched.
+            for (PlanEntry& entry : folder.entries) {
+                if (IsFile(entry) && !entry.sha256) {
+                    FailedItem item{FailureKind::NotDownloaded, entry.fileName, texts::kReasonNotSigned};
+                    MarkSkipped(entry, item, texts::kReasonNotSigned);
+                    load.failures.push_back(std::move(item));
+                }
+            }
+        }
         return load;
     }
+    load.trust = SumsTrust::Unsigned;
     // The server vouches for its files here, and the voucher cannot be read: nothing goes in unchecked.
     load.failures.push_back({FailureKind::NotDownloaded, texts::kChecksumsFile, ReasonText(load.fetched)});
     for (PlanEntry& entry : folder.entries) {
@@ -153,6 +202,11 @@ ChecksumLoad LoadChecksums(FolderPlan& folder, const FetchText& fetch) {
         }
     }
     return load;
+}
+
+RunFailure SumsRefused(const std::wstring& url, const std::wstring& why) {
+    constexpr int kInvalidData = 13; // ERROR_INVALID_DATA; the detail says what is wrong
+    return RunFailure{kInvalidData, texts::kSumsNotSigned, texts::kContextUrl + url, why};
 }
 
 RunFailure ListingUnavailable(const std::wstring& url, const TransferResult& fetched) {

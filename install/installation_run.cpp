@@ -25,6 +25,8 @@ constexpr wchar_t kLogListing[] = L"listing";
 constexpr wchar_t kLogBadName[] = L"bad name";
 constexpr wchar_t kLogNavigation[] = L"links passed over";
 constexpr wchar_t kLogChecksums[] = L"checksums";
+constexpr wchar_t kLogSignature[] = L"signature";
+constexpr wchar_t kLogOrigin[] = L"origin";
 constexpr wchar_t kLogFile[] = L"file";
 constexpr wchar_t kLogCurrent[] = L"current"; // in place already, as SHA256SUMS has it: not requested
 constexpr wchar_t kLogKept[] = L"kept";
@@ -70,13 +72,10 @@ std::wstring NavigationText(const std::vector<std::string>& targets) {
 } // namespace
 
 InstallationRun::InstallationRun(RunWindow& window, RunNetwork& network, RunFiles& files, RunSystem& system,
-                                 RunRegistration& registration, RunLog& log, std::wstring serverBase,
-                                 bool repair)
-    : window_(window), network_(network), files_(files), system_(system), registration_(registration),
-      log_(log), serverBase_(std::move(serverBase)), repair_(repair) {
-    while (!serverBase_.empty() && serverBase_.back() == L'/') {
-        serverBase_.pop_back();
-    }
+                                 RunRegistration& registration, RunLog& log, std::wstring serverBase, bool repair)
+    : window_(window), network_(network), files_(files), system_(system), registration_(registration), log_(log),
+      origins_(SplitOrigins(serverBase)), repair_(repair) {
+    serverBase_ = origins_.front();
 }
 
 RunOutcome InstallationRun::Execute() {
@@ -93,18 +92,7 @@ RunOutcome InstallationRun::Execute() {
     window_.SetCancelCaption(texts::kFinish);
     CreateFolders();
 
-    FetchListing(ListingKind::Support);
-    FetchListing(ListingKind::Program);
-    FetchListing(ListingKind::Template);
-    ShowProgress();
-
-    ReadListing(ListingKind::Program);
-    ReadListing(ListingKind::Support);
-    ReadListing(ListingKind::Template);
-    ReadEarlierRecord();
-    for (const ListingKind kind : kRetrievalOrder) {
-        LoadChecksums(kind);
-    }
+    ReadFromOrigins();
     RemoveLeftovers();
 
     // Program files, templates, then components; several at a time, finished in this order.
@@ -264,6 +252,61 @@ void InstallationRun::FetchListing(ListingKind kind) {
     log_.Write(kLogListing, DescribeTransfer(url, folder + ListingFileName(kind), result));
 }
 
+// The listings, the earlier record and the folders' sums. With mirrors, an origin that does not answer
+// all three pages, gives a page without files or sums the publisher did not sign is passed over; the
+// last one is read as a single server is: its failures stop the run, or an earlier copy of a page is read.
+void InstallationRun::ReadFromOrigins() {
+    for (std::size_t i = 0; i < origins_.size(); ++i) {
+        serverBase_ = origins_[i];
+        const bool last = i + 1 == origins_.size();
+        FetchListing(ListingKind::Support);
+        FetchListing(ListingKind::Program);
+        FetchListing(ListingKind::Template);
+        if (i == 0) {
+            ShowProgress();
+        }
+        if (!last) {
+            if (const std::optional<std::wstring> why = ListingsFailed()) {
+                log_.Write(kLogOrigin, serverBase_ + L": passed over, " + *why);
+                continue;
+            }
+        }
+        const std::size_t failuresBefore = failures_.size();
+        try {
+            ReadListing(ListingKind::Program);
+            ReadListing(ListingKind::Support);
+            ReadListing(ListingKind::Template);
+            ReadEarlierRecord();
+            for (const ListingKind kind : kRetrievalOrder) {
+                LoadChecksums(kind);
+            }
+        } catch (const RunFailure& failure) {
+            if (last) {
+                throw;
+            }
+            failures_.resize(failuresBefore); // what this origin's pages said is not the report's
+            log_.Write(kLogOrigin, serverBase_ + L": passed over, " + failure.description +
+                                       (failure.detail.empty() ? L"" : L" " + failure.detail));
+            continue;
+        }
+        if (origins_.size() > 1) {
+            log_.Write(kLogOrigin, serverBase_ + L": serves the listings");
+        }
+        return;
+    }
+}
+
+// Why the pages of the origin just asked cannot all be had from it, or nothing.
+std::optional<std::wstring> InstallationRun::ListingsFailed() const {
+    for (const ListingKind kind : {ListingKind::Support, ListingKind::Program, ListingKind::Template}) {
+        const TransferResult& fetched = listingFetches_[Index(kind)];
+        if (!fetched.ok()) {
+            return ListingUrl(serverBase_, kind) + L": " + ReasonText(fetched);
+        }
+    }
+    return std::nullopt;
+}
+
 void InstallationRun::ShowProgress() {
     window_.SetProgressTrackVisible(true);
     window_.SetStatusVisible(true);
@@ -305,15 +348,34 @@ void InstallationRun::ReadListing(ListingKind kind) {
 
 // The folder's SHA256SUMS is read into memory before any of its files is fetched.
 void InstallationRun::LoadChecksums(ListingKind kind) {
-    const ChecksumLoad load =
-        zunor::LoadChecksums(plan_[kind], [this](const std::wstring& url, std::string& body) {
+    const ChecksumLoad load = zunor::LoadChecksums(
+        plan_[kind],
+        [this](const std::wstring& url, std::string& body) {
             network_.PurgeUrlCache(url);
             return network_.FetchText(url, body);
-        });
-    if (!load.listed) {
-        return;
+        },
+        publisher_);
+    if (load.listed) {
+        log_.Write(kLogChecksums, DescribeTransfer(plan_[kind].Checksums()->url, L"-", load.fetched));
     }
-    log_.Write(kLogChecksums, DescribeTransfer(plan_[kind].Checksums()->url, L"-", load.fetched));
+    if (!load.signatureUrl.empty()) {
+        log_.Write(kLogSignature, DescribeTransfer(load.signatureUrl, L"-", load.signatureFetched));
+    }
+    const std::wstring where = load.listed ? plan_[kind].Checksums()->url : ListingUrl(serverBase_, kind);
+    switch (load.trust) {
+    case SumsTrust::None:
+        log_.Write(kLogSignature, where + L": no SHA256SUMS, not signed");
+        break;
+    case SumsTrust::Unsigned:
+        log_.Write(kLogSignature, where + L": not signed");
+        break;
+    case SumsTrust::Verified:
+        log_.Write(kLogSignature, where + L": signed by the publisher, verified");
+        break;
+    case SumsTrust::Refused:
+        log_.Write(kLogSignature, where + L": refused, " + load.refusal);
+        throw SumsRefused(where, load.refusal);
+    }
     for (const FailedItem& item : load.failures) {
         log_.Write(kLogChecksums, FormatItem(item));
         failures_.push_back(item);
@@ -448,16 +510,48 @@ InstallationRun::Placing InstallationRun::PlaceFile(std::size_t file) {
         componentsFoundThere_.push_back(job.place.path);
     }
     job.placed = Placed::Transferred;
+    job.url = entry.url;
+    StartTransfer(file);
+    return Placing::Started;
+}
+
+void InstallationRun::StartTransfer(std::size_t file) {
+    FileJob& job = jobs_[file];
     TransferOptions options;
-    options.expectedSha256 = entry.sha256;
+    options.expectedSha256 = job.entry->sha256;
     // What SHA256SUMS vouches for and is in place already stays without a request (the worker hashes
     // it), unless every file is to come again.
-    options.keepIfCurrent = entry.sha256.has_value() && !repair_;
+    options.keepIfCurrent = job.entry->sha256.has_value() && !repair_;
     options.progress = [this, file](std::uint64_t received, std::uint64_t total) {
         ShowTransfer(file, received, total);
     };
-    network_.StartDownload(file, entry.url, job.place.path, options);
-    return Placing::Started;
+    network_.StartDownload(file, job.url, job.place.path, options);
+}
+
+// A file that failed at its listing's origin after its retries is asked once of each other origin,
+// in order, before it counts as failed. What the user stopped, or the disk refused, is not.
+bool InstallationRun::TryOtherOrigin(std::size_t file) {
+    FileJob& job = jobs_[file];
+    if (job.result.ok() || job.result.error == TransferError::Cancelled ||
+        job.result.error == TransferError::WriteFailed || job.originsTried >= origins_.size() ||
+        !job.entry->url.starts_with(serverBase_ + L"/")) {
+        return false;
+    }
+    std::size_t next = 0;
+    for (std::size_t i = 0, tried = 0; i < origins_.size(); ++i) {
+        if (origins_[i] == serverBase_) {
+            continue;
+        }
+        if (++tried == job.originsTried) {
+            next = i;
+            break;
+        }
+    }
+    ++job.originsTried;
+    job.url = origins_[next] + job.entry->url.substr(serverBase_.size());
+    network_.PurgeUrlCache(job.url);
+    StartTransfer(file);
+    return true;
 }
 
 // Whether an earlier file still on its way goes to the same place (Windows names: case aside).
@@ -484,7 +578,10 @@ void InstallationRun::EndTransfer(const FinishedDownload& done) {
         namedFile_.reset();
     }
     log_.Write(job.result.current ? kLogCurrent : kLogFile,
-               DescribeTransfer(job.entry->url, job.place.path, job.result));
+               DescribeTransfer(job.url, job.place.path, job.result));
+    if (TryOtherOrigin(done.ticket)) {
+        return;
+    }
     retrieval_.Ended(done.ticket);
 }
 

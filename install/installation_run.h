@@ -33,7 +33,12 @@ public:
     InstallationRun(RunWindow& window, RunNetwork& network, RunFiles& files, RunSystem& system,
                     RunRegistration& registration, RunLog& log, std::wstring serverBase, bool repair = false);
 
-    // Throws RunFailure for what it cannot pass over: a folder it cannot create, a listing it has no copy of.
+    // serverBase may name several origins separated by ";" (mirrors), tried in that order.
+    // The publisher's key and whether its signature is required (without it: nothing verifies).
+    void SetPublisher(Publisher publisher) { publisher_ = std::move(publisher); }
+
+    // Throws RunFailure for what it cannot pass over: a folder it cannot create, a listing it has no copy
+    // of, a folder's sums that the publisher did not sign.
     RunOutcome Execute();
 
 private:
@@ -44,6 +49,8 @@ private:
     void CreateFolders();
     void FetchListing(ListingKind kind);
     void ShowProgress();
+    void ReadFromOrigins();
+    std::optional<std::wstring> ListingsFailed() const;
     void ReadListing(ListingKind kind);
     void LoadChecksums(ListingKind kind);
     // The files of the three lists, several at once (see retrieval_queue.h).
@@ -53,6 +60,8 @@ private:
     Placing PlaceFile(std::size_t file);
     bool DestinationBusy(std::size_t file) const;
     void EndTransfer(const FinishedDownload& done);
+    void StartTransfer(std::size_t file);
+    bool TryOtherOrigin(std::size_t file);
     void FinishFile(std::size_t file);
     void RegisterComponent(const PlanEntry& entry, const std::wstring& path, bool downloaded);
     void ShowFinishing();
@@ -83,7 +92,9 @@ private:
     RunSystem& system_;
     RunRegistration& registration_;
     RunLog& log_;
-    std::wstring serverBase_;
+    std::wstring serverBase_;           // the origin that serves the listings (and the files)
+    std::vector<std::wstring> origins_; // all of them, in the order they are tried
+    Publisher publisher_;
     bool repair_;
     std::array<TransferResult, 3> listingFetches_{}; // by ListingKind
     InstallPlan plan_;
@@ -103,6 +114,8 @@ private:
         Placed placed = Placed::Transferred;
         TransferResult result;
         int loggedTenth = 0; // the last tenth of a large file written to the log
+        std::wstring url;    // where it is being fetched from: its listing's origin, or another one
+        std::size_t originsTried = 1;
     };
     std::vector<FileJob> jobs_; // in listing order: program files, templates, components
     RetrievalQueue retrieval_;

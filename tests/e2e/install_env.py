@@ -186,6 +186,7 @@ def sample_root(sub=""):
 
 
 CHECKSUMS = "SHA256SUMS"
+SIGNATURE = "SHA256SUMS.sig"  # the publisher's signature of it (tools/release/sign_product.sh)
 
 
 def copy_docroot(name):
@@ -201,9 +202,10 @@ def copy_docroot(name):
 
 
 def sample_files(sub=""):
-    """The files of a sample folder that an installation places (SHA256SUMS is only read)."""
+    """The files of a sample folder that an installation places (SHA256SUMS and its signature are only read)."""
     folder = sample_root(sub)
-    return sorted(n for n in os.listdir(folder) if os.path.isfile(os.path.join(folder, n)) and n != CHECKSUMS)
+    return sorted(n for n in os.listdir(folder)
+                  if os.path.isfile(os.path.join(folder, n)) and n not in (CHECKSUMS, SIGNATURE))
 
 
 class LocalServer:
@@ -272,7 +274,7 @@ def installed_tree(prefix):
             rel = os.path.relpath(path, program)
             if rel not in RUN_FILES:
                 tree["program/" + rel] = digest(path)
-    for name in sample_files("SUPORT") + [CHECKSUMS]:
+    for name in sample_files("SUPORT") + [CHECKSUMS, SIGNATURE]:
         path = os.path.join(prefix.system_dir, name)
         if os.path.exists(path):
             tree["system/" + name] = digest(path)
@@ -287,7 +289,7 @@ def product_tree(root=None):
     for sub, place in (("", "program/"), ("TEMPLATE", "program/TEMPLATE/"), ("SUPORT", "system/")):
         folder = os.path.join(root, sub)
         for name in os.listdir(folder):
-            if os.path.isfile(os.path.join(folder, name)) and name not in ARCHIVES + (CHECKSUMS,):
+            if os.path.isfile(os.path.join(folder, name)) and name not in ARCHIVES + (CHECKSUMS, SIGNATURE):
                 tree[place + name] = digest(os.path.join(folder, name))
     return tree
 

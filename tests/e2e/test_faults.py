@@ -131,10 +131,15 @@ class FaultMatrixTest(unittest.TestCase):
         out = {}
         for name in sorted(os.listdir(root)):
             path = os.path.join(root, name)
-            if os.path.isfile(path) and name != SUMS and not (folder == "" and name in ARCHIVES):
+            if os.path.isfile(path) and name not in (SUMS, SUMS + ".sig") and not (folder == "" and name in ARCHIVES):
                 with open(path, "rb") as f:
                     out[name] = f.read()
         return out
+
+    def sign_tree(self):
+        """The sums of the served tree, signed by the publisher (this tree's test key), as a new release's."""
+        subprocess.run(["bash", os.path.join(harness.source_dir(), "tools", "release", "sign_product.sh"), self.tree,
+                        os.path.join(harness.build_dir(), "pki", "publisher.key")], check=True, timeout=60)
 
     def rewrite_tree(self, change):
         """Applies change(folder, name, bytes) -> bytes to every served file; the sums follow."""
@@ -142,8 +147,7 @@ class FaultMatrixTest(unittest.TestCase):
             for name, data in self.served(folder).items():
                 with open(os.path.join(self.tree, "zunor", folder, name), "wb") as f:
                     f.write(change(folder, name, data))
-        subprocess.run(["python3", os.path.join(harness.source_dir(), "tools", "sample", "make_sums.py"),
-                        *[os.path.join(self.tree, "zunor", f) for f in FOLDERS]], check=True, timeout=60)
+        self.sign_tree()
 
     def destination(self, folder, name):
         if folder == "SUPORT":
@@ -511,8 +515,7 @@ class FaultMatrixTest(unittest.TestCase):
     def add_served(self, folder, name, data):
         with open(os.path.join(self.tree, "zunor", folder, name), "wb") as f:
             f.write(data)
-        subprocess.run(["python3", os.path.join(harness.source_dir(), "tools", "sample", "make_sums.py"),
-                        os.path.join(self.tree, "zunor", folder)], check=True, timeout=60)
+        self.sign_tree()
 
     def slow_big_file(self):
         """A 12 MiB program file the server sends at 2 MiB/s, so a run is busy with it for a while."""

@@ -73,14 +73,16 @@ class UnattendedTest(SetupRuns, unittest.TestCase):
         harness.wait_until(lambda: len(access_log(self.port)) >= before, what="Apache to log the pages read here")
         code, out = self.setup("/S", "/CONNECTIONS=1", f"/SERVER={self.server}", f"/LOG={harness.windows_path(log)}")
         self.assertEqual(code, 0, out)
-        # Each listing (Apache first sends the address without its final slash on), each SHA256SUMS,
-        # then every file of the program folder, the templates and the components, one after another.
+        # Each listing (Apache first sends the address without its final slash on), each SHA256SUMS and
+        # its signature, then every file of the program folder, the templates and the components, one after another.
         expected = []
         for folder in ("/SUPORT", "", "/TEMPLATE"):
             expected += [f"/zunor{folder}", f"/zunor{folder}/"]
-        expected += [f"/zunor{folder}/SHA256SUMS" for folder in ("", "/TEMPLATE", "/SUPORT")]
         for folder in ("", "/TEMPLATE", "/SUPORT"):
-            expected += [f"/zunor{folder}/{n}" for n in listed[folder] if n != "SHA256SUMS" and n not in ARCHIVES]
+            expected += [f"/zunor{folder}/SHA256SUMS", f"/zunor{folder}/SHA256SUMS.sig"]
+        for folder in ("", "/TEMPLATE", "/SUPORT"):
+            expected += [f"/zunor{folder}/{n}" for n in listed[folder]
+                         if n not in ("SHA256SUMS", "SHA256SUMS.sig") and n not in ARCHIVES]
         self.assertEqual([path for path, _ in access_log(self.port)[before:]], expected)
         self.assertRegex(self.read_log(log), r"(?m)^\S+ \S+ connections 1\r?$")
 

@@ -147,5 +147,40 @@ TEST_F(ListPlanTest, FilesInPlaceAsListedAreCurrentUnlessRepairing) {
     }
 }
 
+// Mirrors and signatures as the installation has them: the first origin whose sums the publisher signed
+// serves the plan, and its addresses are printed.
+TEST_F(ListPlanTest, TheFirstOriginWithSignedSumsServesThePlan) {
+    const std::string sums = std::string(64, 'a') + "  a.exe\n";
+    for (const std::wstring origin : {L"https://one", L"https://two"}) {
+        net.pages[origin + L"/zunor"] = Page({"SHA256SUMS", "SHA256SUMS.sig", "a.exe"});
+        net.pages[origin + L"/zunor/SHA256SUMS"] = sums;
+        net.pages[origin + L"/zunor/TEMPLATE"] = Page({});
+        net.pages[origin + L"/zunor/SUPORT"] = Page({});
+    }
+    net.pages[L"https://one/zunor/SHA256SUMS.sig"] = "someone else's";
+    net.pages[L"https://two/zunor/SHA256SUMS.sig"] = "publisher's";
+    const Publisher publisher{[](std::string_view, std::string_view signature) { return signature == "publisher's"; },
+                              false};
+    const auto list = [&](const wchar_t* servers) {
+        printed.clear();
+        return ListPlan(
+            net, files, sys, log, [&](std::wstring_view line) { printed.emplace_back(line); }, servers, L"C:\\P",
+            false, publisher);
+    };
+    EXPECT_EQ(list(L"https://one;https://two").downloads, 1u);
+    EXPECT_EQ(printed, (std::vector<std::wstring>{
+                           L"https://two/zunor/SHA256SUMS\t-\t" + std::wstring(texts::kPlanChecksums),
+                           L"https://two/zunor/SHA256SUMS.sig\t-\t" + std::wstring(texts::kPlanSignature),
+                           L"https://two/zunor/a.exe\tC:\\P\\zunor2021\\a.exe\t" +
+                               std::wstring(texts::kPlanDownloadChecked),
+                           L"Ukupno: 1 za preuzimanje, 0 zadrzano, 0 preskoceno.",
+                       }));
+    EXPECT_NE(std::find(log.lines.begin(), log.lines.end(),
+                        L"origin: https://one: passed over, " + std::wstring(texts::kSumsNotSigned) + L" " +
+                            texts::kSignatureInvalid),
+              log.lines.end());
+    EXPECT_THROW(list(L"https://one"), RunFailure);
+}
+
 } // namespace
 } // namespace zunor::test
