@@ -209,6 +209,24 @@ RunFailure SumsRefused(const std::wstring& url, const std::wstring& why) {
     return RunFailure{kInvalidData, texts::kSumsNotSigned, texts::kContextUrl + url, why};
 }
 
+std::wstring TrustText(const ChecksumLoad& load) {
+    switch (load.trust) {
+    case SumsTrust::None:
+        return L": no SHA256SUMS, not signed";
+    case SumsTrust::Unsigned:
+        return L": not signed";
+    case SumsTrust::Verified:
+        return L": signed by the publisher, verified";
+    case SumsTrust::Refused:
+        break;
+    }
+    return L": refused, " + load.refusal;
+}
+
+std::wstring PassedOverText(const RunFailure& failure) {
+    return L": passed over, " + failure.description + (failure.detail.empty() ? L"" : L" " + failure.detail);
+}
+
 RunFailure ListingUnavailable(const std::wstring& url, const TransferResult& fetched) {
     constexpr int kFileNotFound = 2; // ERROR_FILE_NOT_FOUND, when nothing better says why
     int number = kFileNotFound;

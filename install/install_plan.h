@@ -100,6 +100,13 @@ struct ChecksumLoad {
 // give the folder nothing: the caller stops (SumsRefused).
 ChecksumLoad LoadChecksums(FolderPlan& folder, const FetchText& fetch, const Publisher& publisher = {});
 
+// What the log says of a folder's sums after LoadChecksums: whether they were signed and verified
+// (appended to the address of the sums, or of the page where there are none).
+std::wstring TrustText(const ChecksumLoad& load);
+
+// What the log says of an origin passed over for a failure of its listings or sums.
+std::wstring PassedOverText(const RunFailure& failure);
+
 // The failure that ends a run (or /LIST) whose folder's sums the publisher does not vouch for; url is
 // the folder's SHA256SUMS (or its page, when it has none).
 RunFailure SumsRefused(const std::wstring& url, const std::wstring& why);

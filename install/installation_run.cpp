@@ -285,8 +285,7 @@ void InstallationRun::ReadFromOrigins() {
                 throw;
             }
             failures_.resize(failuresBefore); // what this origin's pages said is not the report's
-            log_.Write(kLogOrigin, serverBase_ + L": passed over, " + failure.description +
-                                       (failure.detail.empty() ? L"" : L" " + failure.detail));
+            log_.Write(kLogOrigin, serverBase_ + PassedOverText(failure));
             continue;
         }
         if (origins_.size() > 1) {
@@ -362,18 +361,8 @@ void InstallationRun::LoadChecksums(ListingKind kind) {
         log_.Write(kLogSignature, DescribeTransfer(load.signatureUrl, L"-", load.signatureFetched));
     }
     const std::wstring where = load.listed ? plan_[kind].Checksums()->url : ListingUrl(serverBase_, kind);
-    switch (load.trust) {
-    case SumsTrust::None:
-        log_.Write(kLogSignature, where + L": no SHA256SUMS, not signed");
-        break;
-    case SumsTrust::Unsigned:
-        log_.Write(kLogSignature, where + L": not signed");
-        break;
-    case SumsTrust::Verified:
-        log_.Write(kLogSignature, where + L": signed by the publisher, verified");
-        break;
-    case SumsTrust::Refused:
-        log_.Write(kLogSignature, where + L": refused, " + load.refusal);
+    log_.Write(kLogSignature, where + TrustText(load));
+    if (load.trust == SumsTrust::Refused) {
         throw SumsRefused(where, load.refusal);
     }
     for (const FailedItem& item : load.failures) {

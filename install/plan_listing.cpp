@@ -57,21 +57,16 @@ PlanTotals ListPlan(RunNetwork& network, RunFiles& files, RunSystem& system, Run
                 const ChecksumLoad load = LoadChecksums(plan[kind], fetch, publisher);
                 const FolderPlan& folder = plan[kind];
                 const std::wstring where = load.listed ? folder.Checksums()->url : ListingUrl(base, kind);
+                log.Write(kLogSignature, where + TrustText(load));
                 if (load.trust == SumsTrust::Refused) {
-                    log.Write(kLogSignature, where + L": refused, " + load.refusal);
                     throw SumsRefused(where, load.refusal);
                 }
-                log.Write(kLogSignature,
-                          where + (load.trust == SumsTrust::Verified ? L": signed by the publisher, verified"
-                                   : load.listed                     ? L": not signed"
-                                                                     : L": no SHA256SUMS, not signed"));
             }
         } catch (const RunFailure& failure) {
             if (i + 1 == origins.size()) {
                 throw;
             }
-            log.Write(kLogOrigin, base + L": passed over, " + failure.description +
-                                      (failure.detail.empty() ? L"" : L" " + failure.detail));
+            log.Write(kLogOrigin, base + PassedOverText(failure));
             continue;
         }
         if (origins.size() > 1) {
