@@ -12,9 +12,11 @@
 #include "install/plan_listing.h"
 #include "install/installation_run.h"
 #include "app/process_memory.h"
+#include "app/publisher_policy.h"
+#include "download/signature_check.h"
 #include "app/removal.h"
 #include "system/known_folder.h"
-#include "system/product_launch.h"
+#include "window/product_start.h"
 #include "install/run_failure.h"
 #include "app/silent_window.h"
 #include "app/single_setup.h"
@@ -24,12 +26,23 @@
 namespace zunor {
 namespace {
 
+// The key this installer carries vouches for the folders' SHA256SUMS (through CNG).
+Publisher BuildPublisher() {
+    Publisher publisher;
+    publisher.verify = [](std::string_view sums, std::string_view signature) {
+        return modSetup::VerifyPublisherSignature(PublisherKeyPem(), sums, signature);
+    };
+    publisher.required = SignaturesRequired();
+    return publisher;
+}
+
 struct RunResult {
     bool started = false;
     bool ended = false;  // a failure the run does not trap: the program ends
     int exitCode = kExitDone;
     std::size_t failures = 0;
     bool refused = false;  // the location was refused before anything was made
+    std::optional<ProductFile> product;  // what the run placed, for /LAUNCH
 };
 
 // One installation run over the given window; untrapped failures are reported and become exit code 3.
@@ -41,16 +54,17 @@ RunResult RunInstallation(RunWindow& window, RunLog& log, const std::wstring& se
     WinSystem system(systemDir);
     WinRegistration registration;
     InstallationRun run(window, network, files, system, registration, log, server, repair);
+    run.SetPublisher(BuildPublisher());
     try {
         RunOutcome outcome = run.Execute();
-        if (outcome.refused) return {false, false, kExitStopped, 0, true};
+        if (outcome.refused) return {false, false, kExitStopped, 0, true, std::nullopt};
         return {outcome.started, false, outcome.failures.empty() ? kExitDone : kExitIncomplete,
-                outcome.failures.size()};
+                outcome.failures.size(), false, outcome.product};
     } catch (const RunFailure& failure) {
         std::wstring report = FailureReport(failure);
         log.Write(L"failure", report);
         window.ShowMessage(report);
-        return {true, true, kExitStopped, 0};
+        return {true, true, kExitStopped, 0, false, std::nullopt};
     }
 }
 
@@ -74,16 +88,10 @@ int Unattended(const CommandLine& options, const std::wstring& server, RunLog& l
     RunResult result =
         RunInstallation(window, log, server, QuerySystemDirectory(), options.connections, options.repair);
     if (!result.ended && !result.refused && options.launch) {
-        unsigned long error = 0;
-        std::wstring product;
-        if (LaunchProduct(location, &product, &error)) {
-            log.Write(L"launch", product);
-        } else {
-            std::wstring report =
-                FailureReport(RunFailure{static_cast<int>(error), texts::kLaunchFailed, texts::kContextFile + product});
-            console.Print(report);
-            log.Write(L"failure", report);
-        }
+        // Under the SYSTEM account (a deployment tool) there is no desktop shell: the output says so.
+        const std::wstring why = StartPlacedProduct(
+            result.product, location + texts::kProgramFolder + L"\\" + texts::kProductExe, log);
+        if (!why.empty()) console.Print(why);
     }
     console.Print(Summary(result));
     log.Write(L"summary", Summary(result));
@@ -99,7 +107,7 @@ int ListOnly(const CommandLine& options, const std::wstring& server, RunLog& log
     WinSystem system(QuerySystemDirectory());
     try {
         ListPlan(network, files, system, log, [&](std::wstring_view line) { console.Print(line); }, server, location,
-                 options.repair);
+                 options.repair, BuildPublisher());
         return kExitDone;
     } catch (const RunFailure& failure) {
         std::wstring report = FailureReport(failure);
@@ -172,6 +180,7 @@ int RunApplication(HINSTANCE instance, int showCommand) {
 
     frmMain window(instance);
     if (!window.Create(showCommand)) return kExitStopped;
+    window.SetLog(log);
     if (options.location) window.SetInitialLocation(*options.location);
     if (options.noDesktop) window.SetInitialChoice(frmMain::Choice::DesktopShortcut, false);
     if (options.noGroup) window.SetInitialChoice(frmMain::Choice::ProgramGroup, false);

@@ -84,6 +84,15 @@ std::optional<std::pair<std::uintptr_t, std::uintptr_t>> HandlePair(std::wstring
 
 }  // namespace
 
+bool IsHttpsOriginList(std::wstring_view text) {
+    for (;;) {
+        const size_t end = text.find(L';');
+        if (!IsHttpsOrigin(text.substr(0, end))) return false;
+        if (end == std::wstring_view::npos) return true;
+        text.remove_prefix(end + 1);
+    }
+}
+
 bool IsHttpsOrigin(std::wstring_view text) {
     constexpr std::wstring_view scheme = L"HTTPS://";
     if (!StartsWithNoCase(text, scheme)) return false;
@@ -165,7 +174,7 @@ CommandLineResult ParseCommandLine(std::wstring_view rest) {
         } else if (name == L"/REPAIR") {
             if (!flag(options.repair)) return fail(texts::kBadValue + token);
         } else if (name == L"/SERVER") {
-            if (!IsHttpsOrigin(value))
+            if (!IsHttpsOriginList(value))
                 return fail(texts::kBadServerPrefix + value + texts::kBadServerSuffix);
             options.server = value;
         } else if (name == L"/CONNECTIONS") {

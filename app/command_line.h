@@ -1,6 +1,6 @@
 #pragma once
 // The installer's switches, in the style of the common Windows installers:
-//   ZunorSetup.exe [/S] [/SERVER=<origin>] [/LOG=<file>] [/NODESKTOP] [/NOGROUP] [/LAUNCH] [/CONNECTIONS=<n>]
+//   ZunorSetup.exe [/S] [/SERVER=<origin>[;<origin>...]] [/LOG=<file>] [/NODESKTOP] [/NOGROUP] [/LAUNCH] [/CONNECTIONS=<n>]
 //                  [/REPAIR] [/D=<location>]
 //   ZunorSetup.exe /LIST [/SERVER=<origin>] [/LOG=<file>] [/REPAIR] [/D=<location>]   (the plan only)
 //   ZunorSetup.exe /UNINSTALL [/S] [/LOG=<file>] [/D=<location>]            (removes the product)
@@ -25,7 +25,7 @@ struct CommandLine {
     bool launch = false;
     bool repair = false;    // /REPAIR: every file fetched again, whatever is in place
     std::size_t connections = kDefaultConnections; // /CONNECTIONS=: files fetched at once
-    std::optional<std::wstring> server;    // a checked https origin
+    std::optional<std::wstring> server;    // checked https origins, ";" between mirrors
     std::optional<std::wstring> logFile;
     std::optional<std::wstring> location;  // /D=
     // /FROMCOPY=<pipe>,<process>: this is the temporary copy that a removal started from the product's
@@ -47,5 +47,7 @@ std::wstring_view ArgumentsOf(std::wstring_view fullCommandLine);
 
 // True for "https://" + host + optional ":port", nothing after.
 bool IsHttpsOrigin(std::wstring_view text);
+// One such origin, or several separated by ";" (mirrors, tried in that order).
+bool IsHttpsOriginList(std::wstring_view text);
 
 }  // namespace zunor

@@ -7,8 +7,8 @@ namespace zunor {
 
 std::wstring FailureReport(const RunFailure& failure) {
     std::wstring text = texts::kErrorPrefix + std::to_wstring(failure.number) + L": " + failure.description;
-    // With a detail the number is the server's status, which the system has no text for.
-    std::wstring system = failure.number > 0 && failure.detail.empty()
+    // An HTTP status or a number of our own has no system text; a detail says why in our words.
+    std::wstring system = failure.number > 0 && failure.systemError && failure.detail.empty()
                               ? SystemErrorText(static_cast<unsigned long>(failure.number))
                               : L"";
     if (!system.empty()) text += L" " + system + L".";

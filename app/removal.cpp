@@ -13,6 +13,7 @@
 #include "install/run_failure.h"
 #include "system/known_folder.h"
 #include "system/loaded_on_use.h"
+#include "system/protected_folder.h"
 #include "system/unique_handles.h"
 
 namespace zunor {
@@ -52,12 +53,16 @@ private:
 
 std::wstring FolderOfProgram() { return FolderOf(SetupProgramPath()); }
 
-// Where the product to remove is: the location given with /D=, the folder this copy runs from, the
-// folder the entry names, or the default location.
+bool SamePathAs(const std::wstring& a, const std::wstring& b) {
+    return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
+// Where the product to remove is: the location given with /D=, the folder this copy runs from (an
+// earlier version kept it beside the product), the folder the entry names, or the default location.
 std::wstring ProgramFolderToRemove(const CommandLine& options, WinFiles& files, WinRegistration& registration) {
     if (options.location) return ProgramFolder(WithSeparator(*options.location));
     const std::wstring here = FolderOfProgram();
-    if (files.FileExists(here + L"\\" + texts::kRecordFile)) return here;
+    if (!SamePathAs(here, RemovalFolderPath()) && files.FileExists(here + L"\\" + texts::kRecordFile)) return here;
     if (auto location = registration.UninstallLocation(); location && !location->empty()) return *location;
     return ProgramFolder(texts::kDefaultLocation);
 }
@@ -191,8 +196,11 @@ int RunRemoval(const CommandLine& options, RunLog& log, ConsoleOutput& console) 
     WinSystem system(QuerySystemDirectory());
     WinRegistration registration;
     const std::wstring programFolder = ProgramFolderToRemove(options, files, registration);
-    const std::wstring copy = programFolder + L"\\" + texts::kUninstallerFile;
-    if (!options.fromCopy && CompareStringOrdinal(SetupProgramPath().c_str(), -1, copy.c_str(), -1, TRUE) == CSTR_EQUAL) {
+    // The copy the entry runs cannot remove its own file: it hands the removal to a temporary copy.
+    const std::wstring self = SetupProgramPath();
+    const bool installedCopy = SamePathAs(self, programFolder + L"\\" + texts::kUninstallerFile) ||
+                               SamePathAs(self, RemovalFolderPath() + L"\\" + texts::kUninstallerFile);
+    if (!options.fromCopy && installedCopy) {
         return RemoveFromTemporaryCopy(options, programFolder, log);
     }
 

@@ -15,6 +15,7 @@
 #include "system/known_folder.h"
 #include "system/layer_marks.h"
 #include "system/program_group.h"
+#include "system/protected_folder.h"
 #include "system/registracija_komponenti.h"
 #include "system/running_programs.h"
 #include "system/setings.h"
@@ -294,6 +295,15 @@ std::wstring SetupProgramPath() {
 }
 
 // Copied beside the destination first, so an old copy is replaced only by a whole new one.
+std::wstring WinRegistration::RemovalFolder() { return RemovalFolderPath(); }
+
+bool WinRegistration::ProtectRemovalFolder() {
+    const std::wstring folder = RemovalFolderPath();
+    return !folder.empty() && ProtectFolder(folder) != Protection::Failed;
+}
+
+bool WinFiles::ReachedDirectly(const std::wstring& folder) { return FolderReachedDirectly(folder); }
+
 bool WinRegistration::CopySetupProgram(const std::wstring& destination) {
     const std::wstring self = SetupProgramPath();
     if (self.empty()) return false;

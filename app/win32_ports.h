@@ -57,6 +57,7 @@ public:
     bool RemoveAtRestart(const std::wstring& path) override;
     FolderRemoval RemoveFolder(const std::wstring& path) override;
     std::optional<std::wstring> ShortPath(const std::wstring& path) override;
+    bool ReachedDirectly(const std::wstring& folder) override;
     std::vector<std::wstring> LeftoverParts(const std::wstring& folder) override;
 };
 
@@ -85,6 +86,8 @@ private:
 
 class WinRegistration final : public RunRegistration {
 public:
+    std::wstring RemovalFolder() override;
+    bool ProtectRemovalFolder() override;
     bool CopySetupProgram(const std::wstring& destination) override;
     std::wstring FileVersion(const std::wstring& path) override;
     std::wstring SetupVersion() override;

@@ -1,8 +1,8 @@
 #pragma once
 // What the installation run needs from the window and the platform, one small interface per concern.
 // The installer passes the real Win32 implementations; the unit tests pass fakes that record calls.
-#include <cstdint>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,24 +13,35 @@
 
 namespace zunor {
 
+// The product's program as this run placed it (or found it current): only that file is started.
+struct ProductFile {
+    std::wstring path;
+    std::uint64_t size = 0;
+    Sha256Digest sha256{};
+
+    bool operator==(const ProductFile&) const = default;
+};
+
 // The wizard window as the run sees it. Every read goes to the control afresh.
 class RunWindow {
 public:
     virtual ~RunWindow() = default;
     virtual std::wstring ReadLocation() = 0;                      // Text2
-    virtual void SetCancelCaption(std::wstring_view caption) = 0;  // Command2
-    virtual void SetProgressTrackVisible(bool visible) = 0;        // Picture1
-    virtual void SetStatusVisible(bool visible) = 0;               // Label4
-    virtual void SetStatus(std::wstring_view text) = 0;            // Label4 caption
-    virtual void SetProgress(double fraction) = 0;                 // Label3 width = fraction * Picture1 width
-    virtual bool DesktopShortcutChosen() = 0;                      // Check1 == 1
-    virtual bool ProgramGroupChosen() = 0;                         // Check2 == 1
-    virtual void DisableNext() = 0;                                // Command3
-    virtual void ShowMessage(std::wstring_view text) = 0;          // modal, OK only, application title
+    virtual void SetCancelCaption(std::wstring_view caption) = 0; // Command2
+    virtual void SetProgressTrackVisible(bool visible) = 0;       // Picture1
+    virtual void SetStatusVisible(bool visible) = 0;              // Label4
+    virtual void SetStatus(std::wstring_view text) = 0;           // Label4 caption
+    virtual void SetProgress(double fraction) = 0;                // Label3 width = fraction * Picture1 width
+    virtual bool DesktopShortcutChosen() = 0;                     // Check1 == 1
+    virtual bool ProgramGroupChosen() = 0;                        // Check2 == 1
+    virtual void DisableNext() = 0;                               // Command3
+    virtual void ShowMessage(std::wstring_view text) = 0;         // modal, OK only, application title
     // Retry or cancel: true to try again. Unattended, it waits a while before every try, and gives up
     // after a bounded time.
     virtual bool AskRetry(std::wstring_view problem) = 0;
-    virtual void ProcessPendingMessages() = 0;                     // one yield to the window
+    virtual void ProcessPendingMessages() = 0; // one yield to the window
+    // The product's program is in place: "Zavrsi" may start it from now on, also during the run.
+    virtual void ProductPlaced(const ProductFile&) {}
 };
 
 // A file transfer that has ended: the ticket it was started with, and how it went.
@@ -49,8 +60,8 @@ public:
     virtual void PurgeUrlCaches(const std::vector<std::wstring>& urls) = 0;
     // Files go over up to Connections() connections at once (/CONNECTIONS=). StartDownload hands one
     // DownloadFile to a free connection and returns at once (with options.keepIfCurrent, its worker
-    // first hashes what is in place, and requests nothing when that is current); the caller starts no more than
-    // Connections() before NextDownload has handed one back. NextDownload waits, letting the window
+    // first hashes what is in place, and requests nothing when that is current); the caller starts no more
+    // than Connections() before NextDownload has handed one back. NextDownload waits, letting the window
     // work, until any of them has ended. The callbacks of options are called on the caller's thread,
     // from within NextDownload.
     virtual std::size_t Connections() = 0;
@@ -70,10 +81,10 @@ public:
 class RunFiles {
 public:
     virtual ~RunFiles() = default;
-    virtual bool PathExists(const std::wstring& path) = 0;  // a file or a folder of that name
+    virtual bool PathExists(const std::wstring& path) = 0; // a file or a folder of that name
     // Creates one folder level; on failure returns false and the system's error code in *error.
     virtual bool CreateFolder(const std::wstring& path, unsigned long* error) = 0;
-    virtual bool FileExists(const std::wstring& path) = 0;  // present, and not a folder
+    virtual bool FileExists(const std::wstring& path) = 0; // present, and not a folder
     virtual std::optional<std::string> ReadFile(const std::wstring& path) = 0;
     // True when the full form of path lies inside folder (last guard for names from the server).
     virtual bool IsInside(const std::wstring& folder, const std::wstring& path) = 0;
@@ -96,6 +107,9 @@ public:
     // Removes a folder only when it is empty; NotEmpty is no failure.
     enum class FolderRemoval { Removed, Absent, NotEmpty, Failed, Redirected };
     virtual FolderRemoval RemoveFolder(const std::wstring& path) = 0;
+    // Whether the folder is reached with no link or junction on the way: its final path, every link
+    // followed, is the path itself. False also when it cannot be opened.
+    virtual bool ReachedDirectly(const std::wstring& folder) = 0;
     // The short (8.3) form of an existing path, as its volume gives it (a name without one stays as it
     // is); nullopt when the path does not exist.
     virtual std::optional<std::wstring> ShortPath(const std::wstring& path) = 0;
@@ -111,18 +125,18 @@ public:
     virtual ~RunSystem() = default;
     virtual std::wstring SystemDir() = 0;
     virtual bool RegisterComponent(const std::wstring& path) = 0;
-    virtual bool WriteSetting(const std::wstring& iniPath, const std::wstring& section, const std::wstring& key,
-                              const std::wstring& value) = 0;
+    virtual bool WriteSetting(const std::wstring& iniPath, const std::wstring& section,
+                              const std::wstring& key, const std::wstring& value) = 0;
     // True when the system's ANSI code page, in which config.ini is written, holds text exactly.
     virtual bool AnsiHolds(const std::wstring& text) = 0;
     // HKCU ...\AppCompatFlags\Layers. Reading gives the fallback for an absent value or key.
     virtual std::wstring ReadLayer(const std::wstring& valueName, const std::wstring& fallback) = 0;
     virtual LayerWrite WriteLayer(const std::wstring& valueName, const std::wstring& data) = 0;
-    virtual std::wstring DesktopDirectory() = 0;     // no trailing backslash
-    virtual std::wstring ProgramGroupFolder() = 0;   // the all-users programs folder + "\Brantovik"
+    virtual std::wstring DesktopDirectory() = 0;   // no trailing backslash
+    virtual std::wstring ProgramGroupFolder() = 0; // the all-users programs folder + "\Brantovik"
     virtual bool CreateShortcut(const std::wstring& linkPath, const std::wstring& target,
                                 const std::wstring& workingDirectory) = 0;
-    virtual std::wstring SetupFolder() = 0;          // folder of the running setup program
+    virtual std::wstring SetupFolder() = 0; // folder of the running setup program
     virtual bool UnregisterComponent(const std::wstring& path) = 0;
     // Removes a compatibility mark; an absent one counts as removed.
     virtual bool DeleteLayer(const std::wstring& valueName) = 0;
@@ -137,7 +151,7 @@ struct UninstallEntry {
     std::wstring displayVersion;
     std::wstring displayIcon;
     std::wstring installLocation;
-    std::wstring installDate;  // YYYYMMDD
+    std::wstring installDate; // YYYYMMDD
     std::uint32_t estimatedSizeKiB = 0;
     std::wstring uninstallString;
     std::wstring quietUninstallString;
@@ -156,10 +170,10 @@ struct RecordSeal {
 
 // What giving back one use of a shared component left.
 enum class SharedRelease {
-    StillUsed,  // other programs count on it: it stays
-    LastUse,    // the count reached zero and was removed: the component may go
-    Missing,    // there was no count: it stays
-    Failed,     // the count could not be written
+    StillUsed, // other programs count on it: it stays
+    LastUse,   // the count reached zero and was removed: the component may go
+    Missing,   // there was no count: it stays
+    Failed,    // the count could not be written
 };
 
 // Registration of the installed product with Windows: the uninstall entry, the shared-file counts of
@@ -167,15 +181,21 @@ enum class SharedRelease {
 class RunRegistration {
 public:
     virtual ~RunRegistration() = default;
+    // The folder that keeps the copy of the setup program and the install record, where only
+    // administrators and the system may write, whatever the install location.
+    virtual std::wstring RemovalFolder() = 0;
+    // Makes it so: created with its protected rights, or, where it is there with another owner or rights
+    // that let others write, reset to them (and what it held goes). False when that cannot be done.
+    virtual bool ProtectRemovalFolder() = 0;
     // Copies the running setup program to destination (nothing to do when it already runs from there).
     virtual bool CopySetupProgram(const std::wstring& destination) = 0;
-    virtual std::wstring FileVersion(const std::wstring& path) = 0;  // "" when the file has none
+    virtual std::wstring FileVersion(const std::wstring& path) = 0; // "" when the file has none
     virtual std::wstring SetupVersion() = 0;
-    virtual std::wstring Today() = 0;  // YYYYMMDD
+    virtual std::wstring Today() = 0; // YYYYMMDD
     virtual bool WriteUninstallEntry(const UninstallEntry& entry) = 0;
     // The entry's InstallLocation, when the entry exists.
     virtual std::optional<std::wstring> UninstallLocation() = 0;
-    virtual bool DeleteUninstallEntry() = 0;  // an absent entry counts as deleted
+    virtual bool DeleteUninstallEntry() = 0; // an absent entry counts as deleted
     // The record's seal in the entry; nullopt when there is none (no entry, or an earlier version's).
     virtual std::optional<RecordSeal> ReadRecordSeal() = 0;
     // Into the entry that is there; false when there is none.
@@ -190,8 +210,8 @@ public:
 class RemovalDialog {
 public:
     virtual ~RemovalDialog() = default;
-    virtual bool Confirm(std::wstring_view question) = 0;  // yes or no
-    virtual bool Retry(std::wstring_view problem) = 0;     // retry or cancel
+    virtual bool Confirm(std::wstring_view question) = 0; // yes or no
+    virtual bool Retry(std::wstring_view problem) = 0;    // retry or cancel
     virtual void ShowMessage(std::wstring_view text) = 0;
 };
 
@@ -207,4 +227,4 @@ public:
     void Write(std::wstring_view, std::wstring_view) override {}
 };
 
-}  // namespace zunor
+} // namespace zunor

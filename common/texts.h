@@ -42,6 +42,7 @@ inline constexpr wchar_t kItemRecord[] = L"Nije upisan zapis o instalaciji: ";  
 inline constexpr wchar_t kItemUninstaller[] = L"Nije sacuvan program za uklanjanje: ";  // <path>
 inline constexpr wchar_t kItemUninstallEntry[] = L"Nije upisan unos u spisak instaliranih programa: ";  // <key>
 inline constexpr wchar_t kItemSharedCount[] = L"Nije upisan brojac deljene komponente: ";  // <path>
+inline constexpr wchar_t kItemRedirected[] = L"Nije postavljeno, fascikla vodi na drugo mesto: ";  // <path>
 inline constexpr wchar_t kMoreItemsPrefix[] = L"... i jos ";                    // <N>
 inline constexpr wchar_t kMoreItemsSuffix[] = L" stavki.";
 
@@ -103,8 +104,14 @@ inline constexpr wchar_t kShortFormNote[] =
 // Failure report: "Greska <number>: <description>" then what was being done.
 inline constexpr wchar_t kErrorPrefix[] = L"Greska ";
 inline constexpr wchar_t kFolderFailed[] = L"Fascikla ne moze da se napravi.";
+inline constexpr wchar_t kFolderRedirected[] = L"Fascikla vodi na drugo mesto (veza ili spoj).";
 inline constexpr wchar_t kListingFailed[] = L"Spisak datoteka nije preuzet sa servera.";
 inline constexpr wchar_t kLaunchFailed[] = L"Program ne moze da se pokrene.";
+// "Pokreni program": why the product was not started, then "Datoteka: <path>".
+inline constexpr wchar_t kLaunchNotPlaced[] = L"Program nije pokrenut: ova instalacija ga nije postavila.";
+inline constexpr wchar_t kLaunchChanged[] = L"Program nije pokrenut: datoteka je izmenjena posle instalacije.";
+inline constexpr wchar_t kLaunchNoShell[] =
+    L"Program nije pokrenut: nema radne povrsine korisnika preko koje bi se pokrenuo. Pokrenite ga sami.";
 inline constexpr wchar_t kContextFolder[] = L"Fascikla: ";
 inline constexpr wchar_t kContextUrl[] = L"Adresa: ";
 inline constexpr wchar_t kContextFile[] = L"Datoteka: ";
@@ -112,6 +119,10 @@ inline constexpr wchar_t kContextFile[] = L"Datoteka: ";
 inline constexpr wchar_t kProxyAuthPrefix[] = L"Proksi server ";  // <proxy>
 inline constexpr wchar_t kProxyAuthSuffix[] = L" trazi prijavu (korisnicko ime i lozinku).";
 inline constexpr wchar_t kSentToUnprotected[] = L"Server je zahtev preusmerio na nezasticenu adresu: ";  // <url>
+// The program folder's page arrived without a single link to a file: "<link> (HTTP status <n>)."
+inline constexpr wchar_t kNoFileListed[] = L"Stranica sa servera ne sadrzi spisak datoteka.";
+inline constexpr wchar_t kNoFileLink[] = L"Na stranici nema nijedne veze ka datoteci programa";
+inline constexpr wchar_t kNoFileLinkStatus[] = L" (HTTP status "; // <status>)
 
 // Error of the registry write for a value kind it cannot store (number 1001).
 inline constexpr wchar_t kUnsupportedValueType[] = L"Unsupported value type";
@@ -136,6 +147,13 @@ inline constexpr wchar_t kReasonNotListed[] = L"navedena u SHA256SUMS, a nema je
 inline constexpr wchar_t kReasonNoSums[] = L"SHA256SUMS nije preuzet, provera nije moguca";
 inline constexpr wchar_t kItemBadSumsLine[] = L"Neispravan red u SHA256SUMS: ";  // <url>, red <N>
 inline constexpr wchar_t kSumsLineNumber[] = L", red ";
+// The publisher's signature over a folder's SHA256SUMS (SHA256SUMS.sig).
+inline constexpr wchar_t kReasonNotSigned[] = L"nije navedena u potpisanom SHA256SUMS";
+inline constexpr wchar_t kSumsNotSigned[] = L"Kontrolni zbirovi (SHA256SUMS) fascikle nisu potpisani od strane izdavaca programa.";
+inline constexpr wchar_t kSignatureInvalid[] = L"Potpis SHA256SUMS.sig ne odgovara kljucu izdavaca.";
+inline constexpr wchar_t kSignatureNotFetchedPrefix[] = L"SHA256SUMS.sig nije preuzet: ";  // <reason>
+inline constexpr wchar_t kSignatureMissing[] = L"Na serveru nema SHA256SUMS.sig, a ova instalacija zahteva potpis izdavaca.";
+inline constexpr wchar_t kSumsMissing[] = L"Na serveru nema SHA256SUMS, a ova instalacija zahteva potpisane kontrolne zbirove.";
 
 // /LIST: one line per file (address, destination, action), then the totals.
 inline constexpr wchar_t kPlanDownload[] = L"preuzima se";
@@ -143,6 +161,7 @@ inline constexpr wchar_t kPlanDownloadChecked[] = L"preuzima se, uz proveru SHA-
 inline constexpr wchar_t kPlanKeep[] = L"zadrzava se postojeca datoteka";
 inline constexpr wchar_t kPlanCurrent[] = L"vec je na mestu (SHA-256 se poklapa), ne preuzima se";
 inline constexpr wchar_t kPlanChecksums[] = L"cita se SHA256SUMS, ne instalira se";
+inline constexpr wchar_t kPlanSignature[] = L"cita se SHA256SUMS.sig (potpis izdavaca), ne instalira se";
 inline constexpr wchar_t kPlanSkipPrefix[] = L"preskace se: ";
 inline constexpr wchar_t kPlanNoDestination[] = L"-";
 inline constexpr wchar_t kPlanTotalsPrefix[] = L"Ukupno: ";
@@ -156,6 +175,7 @@ inline constexpr wchar_t kProductExe[] = L"Zunor2021VK.exe";
 inline constexpr wchar_t kUpdaterExe[] = L"updater.exe";
 inline constexpr wchar_t kDatabase[] = L"firme.mdb";
 inline constexpr wchar_t kChecksumsFile[] = L"SHA256SUMS";  // never installed
+inline constexpr wchar_t kSignatureFile[] = L"SHA256SUMS.sig";  // never installed
 inline constexpr wchar_t kSettingsFile[] = L"config.ini";
 inline constexpr wchar_t kSettingsSection[] = L"Zunor";
 inline constexpr wchar_t kSettingsKey[] = L"PROGRAM_BAZE_FASCIKLA";
@@ -165,7 +185,9 @@ inline constexpr wchar_t kDesktopLink[] = L"Brantovik ZUNOR 2021.lnk";
 inline constexpr wchar_t kGroupName[] = L"Brantovik";
 inline constexpr wchar_t kGroupLink[] = L"ZUNOR.lnk";
 inline constexpr wchar_t kFixedProgramsFolder[] = L"C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs";
-// What lets the product be removed: the setup program's copy and the record beside it, the entry.
+// What lets the product be removed: the setup program's copy and the record, in a folder of their own
+// under Program Files (the 32-bit one) where only administrators write, and the entry.
+inline constexpr wchar_t kRemovalFolder[] = L"Brantovik\\Zunor 2021 uklanjanje";
 inline constexpr wchar_t kUninstallerFile[] = L"ukloni.exe";
 inline constexpr wchar_t kRecordFile[] = L"ukloni.dat";
 inline constexpr wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zunor2021";

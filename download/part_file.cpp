@@ -1,10 +1,12 @@
 #include "download/part_file.h"
 
 #include "download/transfer_stop.h"
+#include "system/direct_removal.h"
 
 namespace modSetup::detail {
 
 namespace {
+constexpr DWORD kErrorRedirected = 4395; // ERROR_REPARSE_POINT_ENCOUNTERED
 // The process id keeps two setups running side by side from sharing a temporary file.
 std::wstring TemporaryPathFor(const std::wstring& destination) {
     return destination + L"." + std::to_wstring(GetCurrentProcessId()) + L".zunor-part";
@@ -79,6 +81,11 @@ bool PartFile::Commit(DWORD* error) {
         return false;
     }
     file_.reset();
+    // The destination's folder may have been made a link or junction since the transfer began.
+    if (!zunor::FolderReachedDirectly(destination_.substr(0, destination_.find_last_of(L'\\')))) {
+        *error = kErrorRedirected;
+        return false;
+    }
     if (!MoveFileExW(temporary_.c_str(), destination_.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         *error = GetLastError();

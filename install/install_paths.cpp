@@ -69,6 +69,28 @@ std::wstring ListingFileName(ListingKind kind) {
     return L"pdown.ini";
 }
 
+std::vector<std::wstring> SplitOrigins(std::wstring_view serverBase) {
+    std::vector<std::wstring> origins;
+    for (std::size_t start = 0; start <= serverBase.size();) {
+        std::size_t end = serverBase.find(L';', start);
+        if (end == std::wstring_view::npos) {
+            end = serverBase.size();
+        }
+        std::wstring origin(serverBase.substr(start, end - start));
+        while (!origin.empty() && origin.back() == L'/') {
+            origin.pop_back();
+        }
+        if (!origin.empty()) {
+            origins.push_back(std::move(origin));
+        }
+        start = end + 1;
+    }
+    if (origins.empty()) {
+        origins.emplace_back();
+    }
+    return origins;
+}
+
 std::wstring FileUrl(std::wstring_view serverBase, ListingKind kind, std::wstring_view urlName) {
     return ListingUrl(serverBase, kind).append(L"/").append(urlName);
 }

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "install/listing_parser.h"
 
@@ -26,6 +27,9 @@ std::wstring ProgramFilePath(std::wstring_view location, std::wstring_view name)
 std::wstring ListingUrl(std::wstring_view serverBase, ListingKind kind);
 std::wstring ListingFileName(ListingKind kind);
 std::wstring FileUrl(std::wstring_view serverBase, ListingKind kind, std::wstring_view urlName);
+// The origins of a server setting that names mirrors ("https://a;https://b"), in order, each without a
+// trailing slash; empty parts are passed over. Always at least one (perhaps empty) origin.
+std::vector<std::wstring> SplitOrigins(std::wstring_view serverBase);
 
 // The product's database, which a reinstallation must not replace; Windows names are case-blind.
 bool IsDatabaseName(std::wstring_view fileName);

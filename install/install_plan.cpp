@@ -36,6 +36,15 @@ const PlanEntry* FolderPlan::Checksums() const {
     return nullptr;
 }
 
+const PlanEntry* FolderPlan::Signature() const {
+    for (const PlanEntry& entry : entries) {
+        if (entry.action == PlanAction::Signature) {
+            return &entry;
+        }
+    }
+    return nullptr;
+}
+
 std::vector<const PlanEntry*> FolderPlan::Files() const {
     std::vector<const PlanEntry*> files;
     for (const PlanEntry& entry : entries) {
@@ -49,7 +58,9 @@ std::vector<const PlanEntry*> FolderPlan::Files() const {
 FolderPlan PlanFolder(ListingKind kind, std::string_view page, std::wstring_view serverBase) {
     FolderPlan folder;
     folder.kind = kind;
-    const std::vector<std::string> names = ParseListing(page, kind, &folder.navigation);
+    // The page came from the server: links by absolute path or address into this folder name its files.
+    const std::vector<std::string> names =
+        ParseListing(page, kind, &folder.navigation, EncodeUtf8(serverBase));
     folder.linkedNames = names.size();
     folder.entries.reserve(names.size());
     for (const std::string& raw : names) {
@@ -67,6 +78,8 @@ FolderPlan PlanFolder(ListingKind kind, std::string_view page, std::wstring_view
         entry.fileName = std::move(name->fileName);
         if (entry.fileName == texts::kChecksumsFile) {
             entry.action = PlanAction::Checksums;
+        } else if (entry.fileName == texts::kSignatureFile) {
+            entry.action = PlanAction::Signature;
         } else if (kind == ListingKind::Program && IsDatabaseName(entry.fileName)) {
             // The user's data lives in the database: a reinstallation never replaces it.
             entry.action = PlanAction::KeepIfPresent;
@@ -127,10 +140,14 @@ std::vector<FailedItem> ApplySha256Sums(FolderPlan& folder, const Sha256Sums& su
     return failures;
 }
 
-ChecksumLoad LoadChecksums(FolderPlan& folder, const FetchText& fetch) {
+ChecksumLoad LoadChecksums(FolderPlan& folder, const FetchText& fetch, const Publisher& publisher) {
     ChecksumLoad load;
     const PlanEntry* sumsEntry = folder.Checksums();
     if (sumsEntry == nullptr) {
+        if (publisher.required) {
+            load.trust = SumsTrust::Refused;
+            load.refusal = texts::kSumsMissing;
+        }
         return load;
     }
     load.listed = true;
@@ -138,9 +155,43 @@ ChecksumLoad LoadChecksums(FolderPlan& folder, const FetchText& fetch) {
     std::string body;
     load.fetched = fetch(url, body);
     if (load.fetched.ok()) {
+        const PlanEntry* signatureEntry = folder.Signature();
+        if (signatureEntry != nullptr) {
+            load.signatureUrl = signatureEntry->url;
+            std::string signature;
+            load.signatureFetched = fetch(load.signatureUrl, signature);
+            if (!load.signatureFetched.ok()) {
+                load.trust = SumsTrust::Refused;
+                load.refusal = texts::kSignatureNotFetchedPrefix + ReasonText(load.signatureFetched);
+                return load;
+            }
+            if (!publisher.verify || !publisher.verify(body, signature)) {
+                load.trust = SumsTrust::Refused;
+                load.refusal = texts::kSignatureInvalid;
+                return load;
+            }
+            load.trust = SumsTrust::Verified;
+        } else if (publisher.required) {
+            load.trust = SumsTrust::Refused;
+            load.refusal = texts::kSignatureMissing;
+            return load;
+        } else {
+            load.trust = SumsTrust::Unsigned;
+        }
         load.failures = ApplySha256Sums(folder, ParseSha256Sums(body), url);
+        if (publisher.required) {
+            // Adding a name to the page buys nothing: only what the publisher vouches for is fetched.
+            for (PlanEntry& entry : folder.entries) {
+                if (IsFile(entry) && !entry.sha256) {
+                    FailedItem item{FailureKind::NotDownloaded, entry.fileName, texts::kReasonNotSigned};
+                    MarkSkipped(entry, item, texts::kReasonNotSigned);
+                    load.failures.push_back(std::move(item));
+                }
+            }
+        }
         return load;
     }
+    load.trust = SumsTrust::Unsigned;
     // The server vouches for its files here, and the voucher cannot be read: nothing goes in unchecked.
     load.failures.push_back({FailureKind::NotDownloaded, texts::kChecksumsFile, ReasonText(load.fetched)});
     for (PlanEntry& entry : folder.entries) {
@@ -153,13 +204,38 @@ ChecksumLoad LoadChecksums(FolderPlan& folder, const FetchText& fetch) {
     return load;
 }
 
+RunFailure SumsRefused(const std::wstring& url, const std::wstring& why) {
+    constexpr int kInvalidData = 13; // ERROR_INVALID_DATA; the detail says what is wrong
+    return RunFailure{kInvalidData, texts::kSumsNotSigned, texts::kContextUrl + url, why};
+}
+
+std::wstring TrustText(const ChecksumLoad& load) {
+    switch (load.trust) {
+    case SumsTrust::None:
+        return L": no SHA256SUMS, not signed";
+    case SumsTrust::Unsigned:
+        return L": not signed";
+    case SumsTrust::Verified:
+        return L": signed by the publisher, verified";
+    case SumsTrust::Refused:
+        break;
+    }
+    return L": refused, " + load.refusal;
+}
+
+std::wstring PassedOverText(const RunFailure& failure) {
+    return L": passed over, " + failure.description + (failure.detail.empty() ? L"" : L" " + failure.detail);
+}
+
 RunFailure ListingUnavailable(const std::wstring& url, const TransferResult& fetched) {
     constexpr int kFileNotFound = 2; // ERROR_FILE_NOT_FOUND, when nothing better says why
     int number = kFileNotFound;
+    bool systemError = true;
     if (fetched.systemError != 0) {
         number = static_cast<int>(fetched.systemError);
     } else if (!fetched.ok() && fetched.status != 0) {
         number = fetched.status;
+        systemError = false;
     }
     std::wstring detail;
     if (fetched.error == TransferError::ProxyAuthRequired) {
@@ -167,7 +243,17 @@ RunFailure ListingUnavailable(const std::wstring& url, const TransferResult& fet
     } else if (fetched.error == TransferError::InsecureRedirect && !fetched.address.empty()) {
         detail = texts::kSentToUnprotected + fetched.address;
     }
-    return RunFailure{number, texts::kListingFailed, texts::kContextUrl + url, std::move(detail)};
+    return RunFailure{number, texts::kListingFailed, texts::kContextUrl + url, std::move(detail),
+                      systemError};
+}
+
+RunFailure NoFileLinked(const std::wstring& url, const TransferResult& fetched) {
+    constexpr int kInvalidData = 13; // ERROR_INVALID_DATA, as for any answer the program cannot use
+    std::wstring detail = texts::kNoFileLink;
+    if (fetched.status != 0) {
+        detail += texts::kNoFileLinkStatus + std::to_wstring(fetched.status) + L")";
+    }
+    return RunFailure{kInvalidData, texts::kNoFileListed, texts::kContextUrl + url, detail + L".", false};
 }
 
 Placement PlaceOf(const PlanEntry& entry, std::wstring_view location, std::wstring_view systemDir) {

@@ -23,6 +23,7 @@ enum class PlanAction {
     Download,      // fetched and put in place; checked against sha256 when it is set
     KeepIfPresent, // the user's database: fetched only when no copy is there
     Checksums,     // the folder's SHA256SUMS: read into memory, never installed
+    Signature,     // the publisher's signature over it (SHA256SUMS.sig): the same
     Skip,          // never requested; failure says why
 };
 
@@ -45,6 +46,8 @@ struct FolderPlan {
 
     // The folder's SHA256SUMS, when its page lists one (the first, if it lists it twice).
     const PlanEntry* Checksums() const;
+    // Its SHA256SUMS.sig, when the page lists one (the first).
+    const PlanEntry* Signature() const;
     // The entries the retrieval works through: downloads and the kept database.
     std::vector<const PlanEntry*> Files() const;
 };
@@ -66,16 +69,47 @@ FolderPlan PlanFolder(ListingKind kind, std::string_view page, std::wstring_view
 // Reads a folder's SHA256SUMS into memory; body holds it when the result is ok.
 using FetchText = std::function<TransferResult(const std::wstring& url, std::string& body)>;
 
+// The publisher's word on the folders' SHA256SUMS.
+struct Publisher {
+    // Whether signature is the publisher's signature over sums' exact bytes; empty: nothing verifies.
+    std::function<bool(std::string_view sums, std::string_view signature)> verify;
+    // Every folder must have signed sums, and a file they do not name is not fetched.
+    bool required = false;
+};
+
+enum class SumsTrust {
+    None,     // no SHA256SUMS, and none required
+    Unsigned, // SHA256SUMS without a signature, and none required
+    Verified, // signed by the publisher
+    Refused,  // a signature that does not verify, or signed sums required and not there
+};
+
 struct ChecksumLoad {
     bool listed = false; // the folder has a SHA256SUMS (otherwise nothing was fetched)
     TransferResult fetched;
     std::vector<FailedItem> failures; // in the order they arose
+    SumsTrust trust = SumsTrust::None;
+    std::wstring signatureUrl; // when the page lists a signature
+    TransferResult signatureFetched;
+    std::wstring refusal; // Refused: why, in the program's words
 };
 
-// When the folder lists a SHA256SUMS: fetches it and gives each file it names its digest. A file
-// with a bad line, every file when it cannot be had, and a name it gives that the page does not list
-// become skipped entries and failures.
-ChecksumLoad LoadChecksums(FolderPlan& folder, const FetchText& fetch);
+// When the folder lists a SHA256SUMS: fetches it (and its signature, when listed, which must verify)
+// and gives each file it names its digest. A file with a bad line, every file when it cannot be had,
+// and a name it gives that the page does not list become skipped entries and failures. Refused sums
+// give the folder nothing: the caller stops (SumsRefused).
+ChecksumLoad LoadChecksums(FolderPlan& folder, const FetchText& fetch, const Publisher& publisher = {});
+
+// What the log says of a folder's sums after LoadChecksums: whether they were signed and verified
+// (appended to the address of the sums, or of the page where there are none).
+std::wstring TrustText(const ChecksumLoad& load);
+
+// What the log says of an origin passed over for a failure of its listings or sums.
+std::wstring PassedOverText(const RunFailure& failure);
+
+// The failure that ends a run (or /LIST) whose folder's sums the publisher does not vouch for; url is
+// the folder's SHA256SUMS (or its page, when it has none).
+RunFailure SumsRefused(const std::wstring& url, const std::wstring& why);
 
 // Applies an already read SHA256SUMS (LoadChecksums uses it; exposed for tests).
 std::vector<FailedItem> ApplySha256Sums(FolderPlan& folder, const Sha256Sums& sums,
@@ -83,6 +117,10 @@ std::vector<FailedItem> ApplySha256Sums(FolderPlan& folder, const Sha256Sums& su
 
 // The failure that ends a run (or /LIST) when a listing page cannot be had; url is the page's.
 RunFailure ListingUnavailable(const std::wstring& url, const TransferResult& fetched);
+
+// The failure that ends a run (or /LIST) when the program folder's page arrived but links no file of
+// it: an error page sent with status 200, or an index whose links the installer cannot read.
+RunFailure NoFileLinked(const std::wstring& url, const TransferResult& fetched);
 
 // Where an entry goes: the folder that must hold it and the full path. The location is read by the
 // caller each time (the user may change it while the run yields).

@@ -4,12 +4,13 @@
 #include <set>
 #include <utility>
 
+#include "common/sha256_plain.h"
+#include "common/texts.h"
 #include "install/ansi_path.h"
 #include "install/install_paths.h"
 #include "install/listed_name.h"
 #include "install/record_rules.h"
 #include "install/run_failure.h"
-#include "common/texts.h"
 #include "install/transfer_log.h"
 #include "install/transfer_progress.h"
 #include "install/utf8_text.h"
@@ -24,6 +25,8 @@ constexpr wchar_t kLogListing[] = L"listing";
 constexpr wchar_t kLogBadName[] = L"bad name";
 constexpr wchar_t kLogNavigation[] = L"links passed over";
 constexpr wchar_t kLogChecksums[] = L"checksums";
+constexpr wchar_t kLogSignature[] = L"signature";
+constexpr wchar_t kLogOrigin[] = L"origin";
 constexpr wchar_t kLogFile[] = L"file";
 constexpr wchar_t kLogCurrent[] = L"current"; // in place already, as SHA256SUMS has it: not requested
 constexpr wchar_t kLogKept[] = L"kept";
@@ -40,6 +43,10 @@ constexpr wchar_t kLogLeftover[] = L"leftover";
 constexpr wchar_t kLogShared[] = L"shared";
 constexpr wchar_t kLogUninstaller[] = L"uninstaller";
 constexpr wchar_t kLogEntry[] = L"entry";
+constexpr wchar_t kLogRedirected[] = L"redirected"; // a folder that leads elsewhere: nothing placed in it
+constexpr wchar_t kLogProduct[] = L"product";
+// ERROR_REPARSE_POINT_ENCOUNTERED: a folder on the way is a link or junction.
+constexpr int kErrorRedirected = 4395;
 
 std::size_t Index(ListingKind kind) {
     return static_cast<std::size_t>(kind);
@@ -67,37 +74,25 @@ std::wstring NavigationText(const std::vector<std::string>& targets) {
 InstallationRun::InstallationRun(RunWindow& window, RunNetwork& network, RunFiles& files, RunSystem& system,
                                  RunRegistration& registration, RunLog& log, std::wstring serverBase, bool repair)
     : window_(window), network_(network), files_(files), system_(system), registration_(registration), log_(log),
-      serverBase_(std::move(serverBase)), repair_(repair) {
-    while (!serverBase_.empty() && serverBase_.back() == L'/') {
-        serverBase_.pop_back();
-    }
+      origins_(SplitOrigins(serverBase)), repair_(repair) {
+    serverBase_ = origins_.front();
 }
 
 RunOutcome InstallationRun::Execute() {
     failures_.clear();
     shortForm_.clear();
+    product_.reset();
     if (window_.ReadLocation().empty()) {
         window_.ShowMessage(texts::kNoLocation);
         return {};
     }
     if (!LocationUsable() || !ProductClosed()) {
-        return {false, {}, true};
+        return {false, {}, true, std::nullopt};
     }
     window_.SetCancelCaption(texts::kFinish);
     CreateFolders();
 
-    FetchListing(ListingKind::Support);
-    FetchListing(ListingKind::Program);
-    FetchListing(ListingKind::Template);
-    ShowProgress();
-
-    ReadListing(ListingKind::Program);
-    ReadListing(ListingKind::Support);
-    ReadListing(ListingKind::Template);
-    ReadEarlierRecord();
-    for (const ListingKind kind : kRetrievalOrder) {
-        LoadChecksums(kind);
-    }
+    ReadFromOrigins();
     RemoveLeftovers();
 
     // Program files, templates, then components; several at a time, finished in this order.
@@ -116,7 +111,7 @@ RunOutcome InstallationRun::Execute() {
     RegisterForRemoval();
     HideProgress();
     ShowOutcome();
-    return {true, failures_};
+    return {true, failures_, false, product_};
 }
 
 // The user may edit the box whenever the run yields, so every use reads it again.
@@ -180,19 +175,37 @@ void InstallationRun::CreateFolders() {
         }
         placed_.Add(RecordKind::Folder, path);
     }
+    // Someone who can write there may have made one of them a link or junction (into the Windows
+    // folder, say). Nothing goes through one: the location and the program folder end the run, DATA and
+    // TEMPLATE are items of the report (their files are refused one by one).
+    for (std::size_t i = 0; i < FolderLayout(L"").size(); ++i) {
+        const std::wstring path = FolderLayout(window_.ReadLocation())[i];
+        if (files_.ReachedDirectly(path)) {
+            continue;
+        }
+        log_.Write(kLogRedirected, path);
+        if (i < 2) {
+            throw RunFailure{kErrorRedirected, texts::kFolderRedirected, texts::kContextFolder + path};
+        }
+        Fail(FailureKind::Redirected, path);
+    }
 }
 
-// An update adds to what earlier runs placed. The record lies where standard users may write, and this
-// run seals what it writes: so a record the entry's seal does not vouch for (an earlier version's has
-// none, or it was changed since) gives only what an installation can have made, and of the components
-// only those this run places too, so that no line ever makes another program's counted component ours.
-// A record that cannot be read is started anew.
+// An update adds to what earlier runs placed. The record lies in the removal folder (an earlier version
+// kept it beside the product, where standard users may write), and this run seals what it writes: so a record
+// the entry's seal does not vouch for (an earlier version's has none, or it was changed since) gives only
+// what an installation can have made, and of the components only those this run places too, so that no line
+// ever makes another program's counted component ours. A record that cannot be read is started anew.
 void InstallationRun::ReadEarlierRecord() {
-    const std::wstring path = ProgramFolderWithSlash(Location()) + texts::kRecordFile;
+    std::wstring path = registration_.RemovalFolder() + L"\\" + texts::kRecordFile;
+    if (!files_.FileExists(path)) {
+        path = ProgramFolderWithSlash(Location()) + texts::kRecordFile;
+    }
     const std::optional<std::string> text = files_.ReadFile(path);
     if (!text) {
         return;
     }
+    earlierRecordPath_ = path;
     std::optional<InstallRecord> record = ParseRecord(*text);
     if (!record) {
         log_.Write(kLogRecord, path + L": damaged, written anew");
@@ -205,7 +218,7 @@ void InstallationRun::ReadEarlierRecord() {
                                            : L": no seal (an earlier version's), checked"));
     if (!vouched) {
         const InstallBounds bounds{ProgramFolder(Location()), system_.SystemDir(), system_.DesktopDirectory(),
-                                   system_.ProgramGroupFolder()};
+                                   system_.ProgramGroupFolder(), registration_.RemovalFolder()};
         std::erase_if(record->entries, [&](const RecordEntry& entry) {
             const bool foreign = !InstallCanHaveMade(entry, bounds) ||
                                  (entry.kind == RecordKind::Component && !IsListedComponent(entry.path));
@@ -239,6 +252,60 @@ void InstallationRun::FetchListing(ListingKind kind) {
     log_.Write(kLogListing, DescribeTransfer(url, folder + ListingFileName(kind), result));
 }
 
+// The listings, the earlier record and the folders' sums. With mirrors, an origin that does not answer
+// all three pages, gives a page without files or sums the publisher did not sign is passed over; the
+// last one is read as a single server is: its failures stop the run, or an earlier copy of a page is read.
+void InstallationRun::ReadFromOrigins() {
+    for (std::size_t i = 0; i < origins_.size(); ++i) {
+        serverBase_ = origins_[i];
+        const bool last = i + 1 == origins_.size();
+        FetchListing(ListingKind::Support);
+        FetchListing(ListingKind::Program);
+        FetchListing(ListingKind::Template);
+        if (i == 0) {
+            ShowProgress();
+        }
+        if (!last) {
+            if (const std::optional<std::wstring> why = ListingsFailed()) {
+                log_.Write(kLogOrigin, serverBase_ + L": passed over, " + *why);
+                continue;
+            }
+        }
+        const std::size_t failuresBefore = failures_.size();
+        try {
+            ReadListing(ListingKind::Program);
+            ReadListing(ListingKind::Support);
+            ReadListing(ListingKind::Template);
+            ReadEarlierRecord();
+            for (const ListingKind kind : kRetrievalOrder) {
+                LoadChecksums(kind);
+            }
+        } catch (const RunFailure& failure) {
+            if (last) {
+                throw;
+            }
+            failures_.resize(failuresBefore); // what this origin's pages said is not the report's
+            log_.Write(kLogOrigin, serverBase_ + PassedOverText(failure));
+            continue;
+        }
+        if (origins_.size() > 1) {
+            log_.Write(kLogOrigin, serverBase_ + L": serves the listings");
+        }
+        return;
+    }
+}
+
+// Why the pages of the origin just asked cannot all be had from it, or nothing.
+std::optional<std::wstring> InstallationRun::ListingsFailed() const {
+    for (const ListingKind kind : {ListingKind::Support, ListingKind::Program, ListingKind::Template}) {
+        const TransferResult& fetched = listingFetches_[Index(kind)];
+        if (!fetched.ok()) {
+            return ListingUrl(serverBase_, kind) + L": " + ReasonText(fetched);
+        }
+    }
+    return std::nullopt;
+}
+
 void InstallationRun::ShowProgress() {
     window_.SetProgressTrackVisible(true);
     window_.SetStatusVisible(true);
@@ -263,10 +330,12 @@ void InstallationRun::ReadListing(ListingKind kind) {
     if (!folder.navigation.empty()) {
         log_.Write(kLogNavigation, path + L": " + NavigationText(folder.navigation));
     }
-    // The product's own folder is never empty: a page there without a single link is an error page
-    // sent with status 200 (a proxy's, a full server's), and would otherwise pass for a finished install.
-    if (kind == ListingKind::Program && page->find("href=") == std::string::npos) {
-        throw ListingUnavailable(ListingUrl(serverBase_, kind), fetched);
+    // The product's own folder is never empty: a page there that links no file of it is an error page
+    // sent with status 200 (a proxy's, a full server's) or an index not read, and would otherwise pass
+    // for a finished install. An earlier run's copy read after a failed download says that failure.
+    if (kind == ListingKind::Program && folder.linkedNames == 0) {
+        const std::wstring url = ListingUrl(serverBase_, kind);
+        throw fetched.ok() ? NoFileLinked(url, fetched) : ListingUnavailable(url, fetched);
     }
     for (const PlanEntry& entry : folder.entries) {
         if (entry.action == PlanAction::Skip) {
@@ -278,15 +347,24 @@ void InstallationRun::ReadListing(ListingKind kind) {
 
 // The folder's SHA256SUMS is read into memory before any of its files is fetched.
 void InstallationRun::LoadChecksums(ListingKind kind) {
-    const ChecksumLoad load =
-        zunor::LoadChecksums(plan_[kind], [this](const std::wstring& url, std::string& body) {
+    const ChecksumLoad load = zunor::LoadChecksums(
+        plan_[kind],
+        [this](const std::wstring& url, std::string& body) {
             network_.PurgeUrlCache(url);
             return network_.FetchText(url, body);
-        });
-    if (!load.listed) {
-        return;
+        },
+        publisher_);
+    if (load.listed) {
+        log_.Write(kLogChecksums, DescribeTransfer(plan_[kind].Checksums()->url, L"-", load.fetched));
     }
-    log_.Write(kLogChecksums, DescribeTransfer(plan_[kind].Checksums()->url, L"-", load.fetched));
+    if (!load.signatureUrl.empty()) {
+        log_.Write(kLogSignature, DescribeTransfer(load.signatureUrl, L"-", load.signatureFetched));
+    }
+    const std::wstring where = load.listed ? plan_[kind].Checksums()->url : ListingUrl(serverBase_, kind);
+    log_.Write(kLogSignature, where + TrustText(load));
+    if (load.trust == SumsTrust::Refused) {
+        throw SumsRefused(where, load.refusal);
+    }
     for (const FailedItem& item : load.failures) {
         log_.Write(kLogChecksums, FormatItem(item));
         failures_.push_back(item);
@@ -404,6 +482,10 @@ InstallationRun::Placing InstallationRun::PlaceFile(std::size_t file) {
         job.placed = Placed::Refused;
         return Placing::NoTransfer;
     }
+    if (!files_.ReachedDirectly(job.place.folder)) {
+        job.placed = Placed::Redirected;
+        return Placing::NoTransfer;
+    }
     if (DestinationBusy(file)) {
         return Placing::Held;
     }
@@ -417,16 +499,48 @@ InstallationRun::Placing InstallationRun::PlaceFile(std::size_t file) {
         componentsFoundThere_.push_back(job.place.path);
     }
     job.placed = Placed::Transferred;
+    job.url = entry.url;
+    StartTransfer(file);
+    return Placing::Started;
+}
+
+void InstallationRun::StartTransfer(std::size_t file) {
+    FileJob& job = jobs_[file];
     TransferOptions options;
-    options.expectedSha256 = entry.sha256;
+    options.expectedSha256 = job.entry->sha256;
     // What SHA256SUMS vouches for and is in place already stays without a request (the worker hashes
     // it), unless every file is to come again.
-    options.keepIfCurrent = entry.sha256.has_value() && !repair_;
+    options.keepIfCurrent = job.entry->sha256.has_value() && !repair_;
     options.progress = [this, file](std::uint64_t received, std::uint64_t total) {
         ShowTransfer(file, received, total);
     };
-    network_.StartDownload(file, entry.url, job.place.path, options);
-    return Placing::Started;
+    network_.StartDownload(file, job.url, job.place.path, options);
+}
+
+// A file that failed at its listing's origin after its retries is asked once of each other origin,
+// in order, before it counts as failed. What the user stopped, or the disk refused, is not.
+bool InstallationRun::TryOtherOrigin(std::size_t file) {
+    FileJob& job = jobs_[file];
+    if (job.result.ok() || job.result.error == TransferError::Cancelled ||
+        job.result.error == TransferError::WriteFailed || job.originsTried >= origins_.size() ||
+        !job.entry->url.starts_with(serverBase_ + L"/")) {
+        return false;
+    }
+    std::size_t next = 0;
+    for (std::size_t i = 0, tried = 0; i < origins_.size(); ++i) {
+        if (origins_[i] == serverBase_) {
+            continue;
+        }
+        if (++tried == job.originsTried) {
+            next = i;
+            break;
+        }
+    }
+    ++job.originsTried;
+    job.url = origins_[next] + job.entry->url.substr(serverBase_.size());
+    network_.PurgeUrlCache(job.url);
+    StartTransfer(file);
+    return true;
 }
 
 // Whether an earlier file still on its way goes to the same place (Windows names: case aside).
@@ -452,7 +566,11 @@ void InstallationRun::EndTransfer(const FinishedDownload& done) {
         window_.SetStatus(finishing_ ? texts::kFinishing : texts::kDownloading); // the name goes with it
         namedFile_.reset();
     }
-    log_.Write(job.result.current ? kLogCurrent : kLogFile, DescribeTransfer(job.entry->url, job.place.path, job.result));
+    log_.Write(job.result.current ? kLogCurrent : kLogFile,
+               DescribeTransfer(job.url, job.place.path, job.result));
+    if (TryOtherOrigin(done.ticket)) {
+        return;
+    }
     retrieval_.Ended(done.ticket);
 }
 
@@ -465,6 +583,10 @@ void InstallationRun::FinishFile(std::size_t file) {
         log_.Write(kLogBadName, DisplayText(entry.raw) + L": " + texts::kRefusedOutsideFolder);
         Fail(FailureKind::BadName, DisplayText(entry.raw));
         break;
+    case Placed::Redirected:
+        log_.Write(kLogRedirected, job.place.path);
+        Fail(FailureKind::Redirected, job.place.path);
+        break;
     case Placed::Kept:
         log_.Write(kLogKept, job.place.path);
         placed_.Add(RecordKind::Data, job.place.path);
@@ -473,10 +595,11 @@ void InstallationRun::FinishFile(std::size_t file) {
         if (!job.result.ok()) {
             Fail(FailureKind::NotDownloaded, entry.fileName, ReasonText(job.result));
         } else {
-            placed_.Add(entry.kind == ListingKind::Support            ? RecordKind::Component
+            placed_.Add(entry.kind == ListingKind::Support          ? RecordKind::Component
                         : entry.action == PlanAction::KeepIfPresent ? RecordKind::Data
-                                                                     : RecordKind::File,
+                                                                    : RecordKind::File,
                         job.place.path);
+            NoteProduct(file);
         }
         if (entry.kind == ListingKind::Support) {
             RegisterComponent(entry, job.place.path, job.result.ok());
@@ -484,6 +607,27 @@ void InstallationRun::FinishFile(std::size_t file) {
         break;
     }
     ShowFill();
+}
+
+// The product's program as it lies now, when this run placed it: "Zavrsi" starts that file only. Where
+// SHA256SUMS vouches for it, its digest is the one expected; otherwise the bytes just placed are hashed.
+void InstallationRun::NoteProduct(std::size_t file) {
+    const FileJob& job = jobs_[file];
+    if (job.entry->kind != ListingKind::Program || !SamePath(job.entry->fileName, texts::kProductExe) ||
+        !SamePath(job.place.path, ProgramFilePath(Location(), texts::kProductExe))) {
+        return;
+    }
+    const std::optional<std::uint64_t> size = files_.FileSize(job.place.path);
+    const std::optional<Sha256Digest> digest =
+        job.entry->sha256 ? job.entry->sha256 : files_.FileSha256(job.place.path);
+    if (!size || !digest) {
+        log_.Write(kLogProduct, job.place.path + L": cannot be read");
+        return;
+    }
+    product_ = ProductFile{job.place.path, *size, *digest};
+    log_.Write(kLogProduct,
+               job.place.path + L": " + std::to_wstring(*size) + L" bytes, SHA-256 " + HexText(*digest));
+    window_.ProductPlaced(*product_);
 }
 
 // A component whose download failed is registered from the copy already there, if there is one.
@@ -516,14 +660,16 @@ void InstallationRun::ShowTransfer(std::size_t file, std::uint64_t received, std
     // One large file at a time has the status line, from its first report to its end.
     if (!namedFile_ || *namedFile_ == file) {
         namedFile_ = file;
-        const wchar_t* status = job.entry->kind == ListingKind::Support ? texts::kFinishing : texts::kDownloading;
+        const wchar_t* status =
+            job.entry->kind == ListingKind::Support ? texts::kFinishing : texts::kDownloading;
         window_.SetStatus(TransferStatus(status, job.entry->fileName, received, total));
     }
     // Every tenth gets its line, also those passed between two reports.
     const int reached = NewTenth(received, total, job.loggedTenth).value_or(job.loggedTenth);
     for (int tenth = job.loggedTenth + 1; tenth <= reached; ++tenth) {
         log_.Write(kLogProgress, job.entry->fileName + L": " + std::to_wstring(tenth * 10) + L"% (" +
-                                     MegabytesOf(total / 10 * static_cast<std::uint64_t>(tenth), total) + L")");
+                                     MegabytesOf(total / 10 * static_cast<std::uint64_t>(tenth), total) +
+                                     L")");
     }
     job.loggedTenth = reached;
 }
@@ -633,25 +779,39 @@ LayerWrite InstallationRun::WriteLayer(const std::wstring& valueName) {
 }
 
 // What lets the product be removed again: the shared counts of new components, a copy of this setup
-// program beside the product, the record of everything placed by any run, and the entry in the
-// system's list of installed programs that runs the copy.
+// program and the record of everything placed by any run in the removal folder (the entry runs the copy
+// with administrator rights, so it lies where only administrators write, whatever the location), and
+// the entry in the system's list of installed programs that runs the copy.
 void InstallationRun::RegisterForRemoval() {
-    const std::wstring program = ProgramFolderWithSlash(Location());
-    const std::wstring copy = program + texts::kUninstallerFile;
+    const std::wstring folder = registration_.RemovalFolder();
+    const std::wstring copy = folder + L"\\" + texts::kUninstallerFile;
     for (RecordEntry& entry : placed_.entries) {
         if (entry.kind != RecordKind::Folder && entry.kind != RecordKind::Layer) {
             entry.size = files_.FileSize(entry.path).value_or(0);
         }
     }
     CountSharedUses();
+    const bool protectedFolder = registration_.ProtectRemovalFolder();
+    log_.Write(kLogUninstaller,
+               folder + L": " + (protectedFolder ? L"only administrators write" : L"cannot be made so"));
+    if (!protectedFolder) {
+        // Neither the copy nor the record goes where others could change them.
+        Fail(FailureKind::Uninstaller, copy);
+        Fail(FailureKind::Record, folder + L"\\" + texts::kRecordFile);
+        return;
+    }
+    placed_.Add(RecordKind::Folder, folder);
     const bool copied = CopyUninstaller(copy);
     InstallRecord record = earlier_;
     record.Merge(placed_);
-    const std::wstring recordPath = program + texts::kRecordFile;
+    if (copied) {
+        RemoveOldRemovalFiles(record);
+    }
+    const std::wstring recordPath = folder + L"\\" + texts::kRecordFile;
     const std::string text = FormatRecord(record);
     const bool written = files_.WriteFile(recordPath, text);
-    log_.Write(kLogRecord, recordPath + L": " + std::to_wstring(record.entries.size()) + L" entries, " +
-                               Result(written));
+    log_.Write(kLogRecord,
+               recordPath + L": " + std::to_wstring(record.entries.size()) + L" entries, " + Result(written));
     if (!written) {
         Fail(FailureKind::Record, recordPath);
     }
@@ -664,6 +824,28 @@ void InstallationRun::RegisterForRemoval() {
         log_.Write(kLogRecord, recordPath + L": sealed in the entry " + Result(sealed));
         if (!sealed) {
             Fail(FailureKind::UninstallEntry, texts::kUninstallKey);
+        }
+    }
+}
+
+// An earlier version kept the copy and the record beside the product: the new ones are in the removal
+// folder now, so those go (what cannot go stays in the record, for the removal to take).
+void InstallationRun::RemoveOldRemovalFiles(InstallRecord& record) {
+    const std::wstring oldCopy = ProgramFilePath(Location(), texts::kUninstallerFile);
+    const std::wstring oldRecord = ProgramFilePath(Location(), texts::kRecordFile);
+    for (const std::wstring& path : {oldCopy, oldRecord}) {
+        const bool ours = SamePath(path, oldRecord) ? SamePath(earlierRecordPath_, oldRecord)
+                                                    : record.Has(RecordKind::Uninstaller, oldCopy);
+        if (!ours) {
+            continue;
+        }
+        const RunFiles::Removal removal = files_.RemoveFile(path);
+        const bool gone = removal == RunFiles::Removal::Removed || removal == RunFiles::Removal::Absent;
+        log_.Write(kLogUninstaller,
+                   path + (gone ? L": moved to the removal folder" : L": could not be removed"));
+        if (gone) {
+            std::erase_if(record.entries,
+                          [&](const RecordEntry& entry) { return SamePath(entry.path, path); });
         }
     }
 }
@@ -712,7 +894,8 @@ bool InstallationRun::WriteUninstallEntry(const std::wstring& copy, std::uint64_
     entry.displayIcon = product;
     entry.installLocation = ProgramFolder(location);
     entry.installDate = registration_.Today();
-    entry.estimatedSizeKiB = static_cast<std::uint32_t>(std::min<std::uint64_t>((bytes + 1023) / 1024, 0xFFFFFFFFu));
+    entry.estimatedSizeKiB =
+        static_cast<std::uint32_t>(std::min<std::uint64_t>((bytes + 1023) / 1024, 0xFFFFFFFFu));
     entry.uninstallString = L"\"" + copy + L"\" " + texts::kUninstallSwitch;
     entry.quietUninstallString = entry.uninstallString + L" " + texts::kSilentSwitch;
     const bool written = registration_.WriteUninstallEntry(entry);

@@ -23,6 +23,8 @@ struct RunOutcome {
     // The run refused to start, with a message saying why: a location Windows cannot use, or Zunor 2021
     // running from it. Nothing was made.
     bool refused = false;
+    // The product's program as this run placed it or found it current; nothing when it did neither.
+    std::optional<ProductFile> product;
 };
 
 class InstallationRun {
@@ -31,7 +33,12 @@ public:
     InstallationRun(RunWindow& window, RunNetwork& network, RunFiles& files, RunSystem& system,
                     RunRegistration& registration, RunLog& log, std::wstring serverBase, bool repair = false);
 
-    // Throws RunFailure for what it cannot pass over: a folder it cannot create, a listing it has no copy of.
+    // serverBase may name several origins separated by ";" (mirrors), tried in that order.
+    // The publisher's key and whether its signature is required (without it: nothing verifies).
+    void SetPublisher(Publisher publisher) { publisher_ = std::move(publisher); }
+
+    // Throws RunFailure for what it cannot pass over: a folder it cannot create, a listing it has no copy
+    // of, a folder's sums that the publisher did not sign.
     RunOutcome Execute();
 
 private:
@@ -42,6 +49,8 @@ private:
     void CreateFolders();
     void FetchListing(ListingKind kind);
     void ShowProgress();
+    void ReadFromOrigins();
+    std::optional<std::wstring> ListingsFailed() const;
     void ReadListing(ListingKind kind);
     void LoadChecksums(ListingKind kind);
     // The files of the three lists, several at once (see retrieval_queue.h).
@@ -51,6 +60,8 @@ private:
     Placing PlaceFile(std::size_t file);
     bool DestinationBusy(std::size_t file) const;
     void EndTransfer(const FinishedDownload& done);
+    void StartTransfer(std::size_t file);
+    bool TryOtherOrigin(std::size_t file);
     void FinishFile(std::size_t file);
     void RegisterComponent(const PlanEntry& entry, const std::wstring& path, bool downloaded);
     void ShowFinishing();
@@ -65,7 +76,9 @@ private:
     LayerWrite WriteLayer(const std::wstring& valueName);
     void ReadEarlierRecord();
     bool IsListedComponent(const std::wstring& path);
+    void NoteProduct(std::size_t file);
     void RegisterForRemoval();
+    void RemoveOldRemovalFiles(InstallRecord& record);
     void CountSharedUses();
     bool CopyUninstaller(const std::wstring& copy);
     bool WriteUninstallEntry(const std::wstring& copy, std::uint64_t bytes);
@@ -79,7 +92,9 @@ private:
     RunSystem& system_;
     RunRegistration& registration_;
     RunLog& log_;
-    std::wstring serverBase_;
+    std::wstring serverBase_;           // the origin that serves the listings (and the files)
+    std::vector<std::wstring> origins_; // all of them, in the order they are tried
+    Publisher publisher_;
     bool repair_;
     std::array<TransferResult, 3> listingFetches_{}; // by ListingKind
     InstallPlan plan_;
@@ -89,14 +104,18 @@ private:
     InstallRecord placed_;
     std::vector<std::wstring> componentsFoundThere_; // new to the record, but already in the system folder
     std::wstring shortForm_; // the program folder's short form, where the settings got that
+    std::optional<ProductFile> product_;
+    std::wstring earlierRecordPath_; // where the earlier record was read: an earlier version kept it beside the product
     // One file of the retrieval: where it goes, and how its placement went.
-    enum class Placed { Refused, Kept, Transferred };
+    enum class Placed { Refused, Redirected, Kept, Transferred };
     struct FileJob {
         const PlanEntry* entry = nullptr;
         Placement place;
         Placed placed = Placed::Transferred;
         TransferResult result;
         int loggedTenth = 0; // the last tenth of a large file written to the log
+        std::wstring url;    // where it is being fetched from: its listing's origin, or another one
+        std::size_t originsTried = 1;
     };
     std::vector<FileJob> jobs_; // in listing order: program files, templates, components
     RetrievalQueue retrieval_;

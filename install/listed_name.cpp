@@ -35,45 +35,6 @@ std::optional<char32_t> NumericReference(std::string_view digits) {
     return value;
 }
 
-// Character references as directory indexes write them. An "&" that starts none stays as it is.
-std::optional<std::string> DecodeReferences(std::string_view raw) {
-    static constexpr std::array<std::pair<std::string_view, char>, 5> kNamed{
-        {{"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"apos", '\''}}};
-    constexpr std::size_t kLongestReference = 11; // "&#x" and 8 digits
-    std::string out;
-    out.reserve(raw.size());
-    for (std::size_t i = 0; i < raw.size(); ++i) {
-        const std::size_t semicolon = raw[i] == '&' ? raw.find(';', i + 1) : std::string_view::npos;
-        if (semicolon == std::string_view::npos || semicolon - i > kLongestReference) {
-            out.push_back(raw[i]);
-            continue;
-        }
-        const std::string_view body = raw.substr(i + 1, semicolon - i - 1);
-        bool known = false;
-        for (const auto& [name, ch] : kNamed) {
-            if (body == name) {
-                out.push_back(ch);
-                known = true;
-                break;
-            }
-        }
-        if (!known && body.starts_with('#')) {
-            const auto cp = NumericReference(body.substr(1));
-            if (!cp) {
-                return std::nullopt;
-            }
-            AppendUtf8(out, *cp);
-            known = true;
-        }
-        if (known) {
-            i = semicolon;
-        } else {
-            out.push_back('&');
-        }
-    }
-    return out;
-}
-
 // Characters that stand unescaped in a URL path segment.
 bool IsSegmentChar(unsigned char c) {
     if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) {
@@ -94,21 +55,6 @@ std::wstring UrlSegment(std::string_view decoded) {
             out.push_back(L'%');
             out.push_back(static_cast<wchar_t>(kHex[c >> 4]));
             out.push_back(static_cast<wchar_t>(kHex[c & 0xF]));
-        }
-    }
-    return out;
-}
-
-// Percent escapes decoded; a "%" that starts no escape is a plain percent sign (the URL says %25).
-std::string DecodePercents(std::string_view decoded) {
-    std::string out;
-    out.reserve(decoded.size());
-    for (std::size_t i = 0; i < decoded.size(); ++i) {
-        if (IsPercentEscape(decoded, i)) {
-            out.push_back(static_cast<char>(HexValue(decoded[i + 1]) * 16 + HexValue(decoded[i + 2])));
-            i += 2;
-        } else {
-            out.push_back(decoded[i]);
         }
     }
     return out;
@@ -170,6 +116,72 @@ std::vector<std::wstring> Names(std::wstring_view path) {
 
 } // namespace
 
+std::optional<std::string> DecodeCharacterReferences(std::string_view raw,
+                                                     std::vector<std::size_t>* rawStart) {
+    static constexpr std::array<std::pair<std::string_view, char>, 5> kNamed{
+        {{"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"apos", '\''}}};
+    constexpr std::size_t kLongestReference = 11; // "&#x" and 8 digits
+    std::string out;
+    out.reserve(raw.size());
+    if (rawStart != nullptr) {
+        rawStart->clear();
+    }
+    // Every byte written since the last mark came from raw[from].
+    const auto mark = [&](std::size_t from) {
+        if (rawStart != nullptr) {
+            rawStart->resize(out.size(), from);
+        }
+    };
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        const std::size_t semicolon = raw[i] == '&' ? raw.find(';', i + 1) : std::string_view::npos;
+        if (semicolon == std::string_view::npos || semicolon - i > kLongestReference) {
+            out.push_back(raw[i]);
+            mark(i);
+            continue;
+        }
+        const std::string_view body = raw.substr(i + 1, semicolon - i - 1);
+        bool known = false;
+        for (const auto& [name, ch] : kNamed) {
+            if (body == name) {
+                out.push_back(ch);
+                known = true;
+                break;
+            }
+        }
+        if (!known && body.starts_with('#')) {
+            const auto cp = NumericReference(body.substr(1));
+            if (!cp) {
+                return std::nullopt;
+            }
+            AppendUtf8(out, *cp);
+            known = true;
+        }
+        if (known) {
+            mark(i);
+            i = semicolon;
+        } else {
+            out.push_back('&');
+            mark(i);
+        }
+    }
+    return out;
+}
+
+// Percent escapes decoded; a "%" that starts no escape is a plain percent sign (the URL says %25).
+std::string DecodePercentEscapes(std::string_view decoded) {
+    std::string out;
+    out.reserve(decoded.size());
+    for (std::size_t i = 0; i < decoded.size(); ++i) {
+        if (IsPercentEscape(decoded, i)) {
+            out.push_back(static_cast<char>(HexValue(decoded[i + 1]) * 16 + HexValue(decoded[i + 2])));
+            i += 2;
+        } else {
+            out.push_back(decoded[i]);
+        }
+    }
+    return out;
+}
+
 const wchar_t* PlainNameFault(std::wstring_view name) {
     if (name.empty()) {
         return texts::kRefusedEmpty;
@@ -198,14 +210,14 @@ std::optional<ListedName> DecodeListedName(std::string_view raw, std::wstring* w
         }
         return std::nullopt;
     };
-    const auto decoded = DecodeReferences(raw);
+    const auto decoded = DecodeCharacterReferences(raw);
     if (!decoded) {
         return refuse(texts::kRefusedBadReference);
     }
     if (decoded->find_first_of("/?#") != std::string::npos) {
         return refuse(texts::kRefusedNotOneSegment);
     }
-    auto fileName = DecodeUtf8(DecodePercents(*decoded));
+    auto fileName = DecodeUtf8(DecodePercentEscapes(*decoded));
     if (!fileName) {
         return refuse(texts::kRefusedBadUtf8);
     }

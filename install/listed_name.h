@@ -17,6 +17,15 @@ struct ListedName {
 // Decodes a raw name; nullopt (and the reason in *whyRefused, if given) when it is not a plain file name.
 std::optional<ListedName> DecodeListedName(std::string_view raw, std::wstring* whyRefused);
 
+// Decodes the character references a page writes ("&amp;", "&#47;", "&#x2F;"); an "&" that starts none
+// stays as it is. nullopt when a numeric one names no character. With rawStart, (*rawStart)[i] is where
+// in raw the character that gave the result's byte i begins.
+std::optional<std::string> DecodeCharacterReferences(std::string_view raw,
+                                                     std::vector<std::size_t>* rawStart = nullptr);
+
+// Percent escapes decoded once; a "%" that starts no escape stays a percent sign.
+std::string DecodePercentEscapes(std::string_view text);
+
 // Why fileName is not a plain file name in a folder, or nullptr when it is one.
 const wchar_t* PlainNameFault(std::wstring_view fileName);
 

@@ -11,6 +11,8 @@ namespace {
 
 constexpr wchar_t kLogListing[] = L"listing";
 constexpr wchar_t kLogPlan[] = L"plan";
+constexpr wchar_t kLogSignature[] = L"signature";
+constexpr wchar_t kLogOrigin[] = L"origin";
 constexpr wchar_t kInMemory[] = L"(memory)";
 
 std::wstring Line(std::wstring_view url, std::wstring_view destination, std::wstring_view action) {
@@ -23,30 +25,54 @@ std::wstring Line(std::wstring_view url, std::wstring_view destination, std::wst
 
 PlanTotals ListPlan(RunNetwork& network, RunFiles& files, RunSystem& system, RunLog& log,
                     const std::function<void(std::wstring_view)>& print, std::wstring_view serverBase,
-                    std::wstring_view location, bool repair) {
-    std::wstring base(serverBase);
-    while (!base.empty() && base.back() == L'/') {
-        base.pop_back();
-    }
+                    std::wstring_view location, bool repair, const Publisher& publisher) {
+    const std::vector<std::wstring> origins = SplitOrigins(serverBase);
+    std::wstring base;
     const FetchText fetch = [&](const std::wstring& url, std::string& body) {
         const TransferResult result = network.FetchText(url, body);
         log.Write(kLogListing, DescribeTransfer(url, kInMemory, result));
         return result;
     };
 
-    // The same order as the installation: listings, then each folder's SHA256SUMS.
+    // The same order as the installation: listings, then each folder's SHA256SUMS; with mirrors, the
+    // first origin that gives all of them, signed where signed.
     InstallPlan plan;
-    for (const ListingKind kind : {ListingKind::Support, ListingKind::Program, ListingKind::Template}) {
-        const std::wstring url = ListingUrl(base, kind);
-        std::string page;
-        const TransferResult fetched = fetch(url, page);
-        if (!fetched.ok()) {
-            throw ListingUnavailable(url, fetched);
+    for (std::size_t i = 0; i < origins.size(); ++i) {
+        base = origins[i];
+        try {
+            for (const ListingKind kind :
+                 {ListingKind::Support, ListingKind::Program, ListingKind::Template}) {
+                const std::wstring url = ListingUrl(base, kind);
+                std::string page;
+                const TransferResult fetched = fetch(url, page);
+                if (!fetched.ok()) {
+                    throw ListingUnavailable(url, fetched);
+                }
+                plan[kind] = PlanFolder(kind, page, base);
+                if (kind == ListingKind::Program && plan[kind].linkedNames == 0) {
+                    throw NoFileLinked(url, fetched); // as the installation would end
+                }
+            }
+            for (const ListingKind kind : kRetrievalOrder) {
+                const ChecksumLoad load = LoadChecksums(plan[kind], fetch, publisher);
+                const FolderPlan& folder = plan[kind];
+                const std::wstring where = load.listed ? folder.Checksums()->url : ListingUrl(base, kind);
+                log.Write(kLogSignature, where + TrustText(load));
+                if (load.trust == SumsTrust::Refused) {
+                    throw SumsRefused(where, load.refusal);
+                }
+            }
+        } catch (const RunFailure& failure) {
+            if (i + 1 == origins.size()) {
+                throw;
+            }
+            log.Write(kLogOrigin, base + PassedOverText(failure));
+            continue;
         }
-        plan[kind] = PlanFolder(kind, page, base);
-    }
-    for (const ListingKind kind : kRetrievalOrder) {
-        LoadChecksums(plan[kind], fetch);
+        if (origins.size() > 1) {
+            log.Write(kLogOrigin, base + L": serves the listings");
+        }
+        break;
     }
 
     const std::wstring place = WithSeparator(location);
@@ -62,6 +88,9 @@ PlanTotals ListPlan(RunNetwork& network, RunFiles& files, RunSystem& system, Run
             switch (entry.action) {
             case PlanAction::Checksums:
                 emit(Line(entry.url, texts::kPlanNoDestination, texts::kPlanChecksums));
+                break;
+            case PlanAction::Signature:
+                emit(Line(entry.url, texts::kPlanNoDestination, texts::kPlanSignature));
                 break;
             case PlanAction::Skip:
                 ++totals.skipped;

@@ -55,12 +55,15 @@ bool InstallCanHaveMade(const RecordEntry& entry, const InstallBounds& bounds) {
     case RecordKind::Setting:
         return LiesInside(program, path);
     case RecordKind::Uninstaller:
-        return Same(path, program + L"\\" + texts::kUninstallerFile);
+        return Same(path, program + L"\\" + texts::kUninstallerFile) ||
+               (!bounds.removalFolder.empty() &&
+                Same(path, bounds.removalFolder + L"\\" + texts::kUninstallerFile));
     case RecordKind::Folder:
-        return Same(path, program) || LiesInside(program, path) || Same(path, FolderOf(program)) ||
-               Same(path, bounds.groupFolder);
+        return Same(path, program) || (!bounds.removalFolder.empty() && Same(path, bounds.removalFolder)) ||
+               LiesInside(program, path) || Same(path, FolderOf(program)) || Same(path, bounds.groupFolder);
     case RecordKind::Shortcut:
-        return EndsWith(path, L".lnk") && (LiesIn(bounds.desktopFolder, path) || LiesIn(bounds.groupFolder, path));
+        return EndsWith(path, L".lnk") &&
+               (LiesIn(bounds.desktopFolder, path) || LiesIn(bounds.groupFolder, path));
     case RecordKind::Layer:
         return EndsWith(path, L".exe") && LiesInside(program, path);
     case RecordKind::Component:

@@ -16,6 +16,7 @@ struct InstallBounds {
     std::wstring systemFolder;
     std::wstring desktopFolder;
     std::wstring groupFolder;   // the program group's folder
+    std::wstring removalFolder; // where the setup program's copy and the record are kept
 };
 
 // The full, canonical form of a path: a drive ("C:\...") or a share ("\\server\share\..."), one
@@ -26,8 +27,8 @@ std::optional<std::wstring> CanonicalPath(std::wstring_view path);
 // Whether path lies inside folder, at any depth (both made canonical; names compare as Windows does).
 bool LiesInside(std::wstring_view folder, std::wstring_view path);
 
-// Files, data, settings and folders inside the program folder, the copy of the setup program beside
-// it; the folders an installation makes (the location, the program group's folder); shortcuts (.lnk)
+// Files, data, settings and folders inside the program folder, the copy of the setup program in the
+// removal folder (or, as earlier versions kept it, beside the product), the removal folder; the folders an installation makes (the location, the program group's folder); shortcuts (.lnk)
 // on the desktop or in the program group; compatibility marks of programs in the program folder;
 // components in the system folder.
 bool InstallCanHaveMade(const RecordEntry& entry, const InstallBounds& bounds);

@@ -46,12 +46,13 @@ bool Gone(RunFiles::Removal removal) {
 
 } // namespace
 
-RemovalRun::RemovalRun(RemovalDialog& dialog, RunFiles& files, RunSystem& system, RunRegistration& registration,
-                       RunLog& log, std::wstring programFolder)
+RemovalRun::RemovalRun(RemovalDialog& dialog, RunFiles& files, RunSystem& system,
+                       RunRegistration& registration, RunLog& log, std::wstring programFolder)
     : dialog_(dialog), files_(files), system_(system), registration_(registration), log_(log),
       programFolder_(std::move(programFolder)), recordPath_(programFolder_ + L"\\" + texts::kRecordFile) {}
 
-RemovalOutcome RemovalRun::Execute(const std::function<void(const std::vector<FailedItem>&)>& beforeRemovingCopy) {
+RemovalOutcome
+RemovalRun::Execute(const std::function<void(const std::vector<FailedItem>&)>& beforeRemovingCopy) {
     if (!Load()) {
         log_.Write(kLogReport, texts::kRemoveNothing);
         dialog_.ShowMessage(texts::kRemoveNothing);
@@ -73,9 +74,14 @@ RemovalOutcome RemovalRun::Execute(const std::function<void(const std::vector<Fa
 }
 
 // An entry whose folder is gone still deserves removing; without record and entry there is nothing.
-// The record lies where standard users may write: it must be the one the entry's seal vouches for, and
-// even so only what an installation can have made is taken from it.
+// The record is in the removal folder; an earlier version kept it beside the product, where standard
+// users may write. It must be the one the entry's seal vouches for, and even so only what an
+// installation can have made is taken from it.
 bool RemovalRun::Load() {
+    const std::wstring kept = registration_.RemovalFolder() + L"\\" + texts::kRecordFile;
+    if (files_.FileExists(kept)) {
+        recordPath_ = kept;
+    }
     const std::optional<std::string> text = files_.ReadFile(recordPath_);
     if (!text) {
         const bool entry = registration_.UninstallLocation().has_value();
@@ -96,7 +102,7 @@ bool RemovalRun::Load() {
     log_.Write(kLogRecord, recordPath_ + L": " + std::to_wstring(record->entries.size()) + L" entries, " +
                                (seal ? L"sealed" : L"no seal (an earlier version's)"));
     const InstallBounds bounds{programFolder_, system_.SystemDir(), system_.DesktopDirectory(),
-                               system_.ProgramGroupFolder()};
+                               system_.ProgramGroupFolder(), registration_.RemovalFolder()};
     for (RecordEntry& entry : record->entries) {
         if (InstallCanHaveMade(entry, bounds)) {
             record_.entries.push_back(std::move(entry));
@@ -116,7 +122,8 @@ bool RemovalRun::Confirmed() {
     for (;;) {
         std::vector<std::wstring> running = system_.RunningPrograms(programFolder_);
         // The setup program's copy is what runs this removal (it waits for it).
-        std::erase_if(running, [&](const std::wstring& path) { return record_.Has(RecordKind::Uninstaller, path); });
+        std::erase_if(running,
+                      [&](const std::wstring& path) { return record_.Has(RecordKind::Uninstaller, path); });
         if (running.empty()) {
             return true;
         }
@@ -251,8 +258,9 @@ void RemovalRun::FinishRecord(const std::function<void(const std::vector<FailedI
 // something (the database, the user's files) stays.
 void RemovalRun::RemoveFolders() {
     std::vector<RecordEntry> folders = record_.Of(RecordKind::Folder);
-    std::stable_sort(folders.begin(), folders.end(),
-                     [](const RecordEntry& a, const RecordEntry& b) { return a.path.size() > b.path.size(); });
+    std::stable_sort(folders.begin(), folders.end(), [](const RecordEntry& a, const RecordEntry& b) {
+        return a.path.size() > b.path.size();
+    });
     for (const RecordEntry& folder : folders) {
         const RunFiles::FolderRemoval removal = files_.RemoveFolder(folder.path);
         switch (removal) {

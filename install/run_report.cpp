@@ -29,6 +29,8 @@ const wchar_t* Prefix(FailureKind kind) {
         return texts::kItemUninstallEntry;
     case FailureKind::SharedCount:
         return texts::kItemSharedCount;
+    case FailureKind::Redirected:
+        return texts::kItemRedirected;
     case FailureKind::NotRemoved:
         return texts::kItemNotRemoved;
     case FailureKind::RemovedAtRestart:

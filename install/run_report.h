@@ -18,6 +18,7 @@ enum class FailureKind {
     Uninstaller,   // path of the setup program's copy
     UninstallEntry, // the entry's registry key
     SharedCount,   // path of the component
+    Redirected,    // path of a file or folder whose folder leads elsewhere (a link or junction)
     // Removal.
     NotRemoved,         // path
     RemovedAtRestart,   // path

@@ -118,6 +118,13 @@ bool IsFolder(HANDLE handle) {
 
 } // namespace
 
+bool FolderReachedDirectly(const std::wstring& folder) {
+    UniqueHandle handle = AdoptFileHandle(CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES,
+                                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return handle && IsFolder(handle.get()) && ReachedDirectly(handle.get(), folder);
+}
+
 DirectRemoval RemoveFileDirectly(const std::wstring& path) {
     UniqueHandle file = OpenLastName(path, false);
     if (!file) {

@@ -9,6 +9,10 @@ namespace zunor {
 
 enum class DirectRemoval { Removed, Absent, InUse, NotEmpty, Failed, Redirected };
 
+// Whether the folder (opened by handle, every link followed) is where its path says: no link or
+// junction anywhere on the way. False also when it cannot be opened.
+bool FolderReachedDirectly(const std::wstring& folder);
+
 DirectRemoval RemoveFileDirectly(const std::wstring& path);
 DirectRemoval RemoveFolderDirectly(const std::wstring& path); // only an empty one
 

@@ -87,6 +87,9 @@ ZUNOR_SYSTEM_FUNCTION(L"ole32.dll", CoInitializeEx, E_FAIL);
 ZUNOR_SYSTEM_FUNCTION(L"ole32.dll", CoUninitialize, 0);
 ZUNOR_SYSTEM_FUNCTION(L"ole32.dll", CoCreateInstance, E_FAIL);
 ZUNOR_SYSTEM_FUNCTION(L"comctl32.dll", InitCommonControlsEx, FALSE);
+// Asking the desktop shell to start the product: the strings its automation objects take.
+ZUNOR_SYSTEM_FUNCTION(L"oleaut32.dll", SysAllocString, nullptr);
+ZUNOR_SYSTEM_FUNCTION(L"oleaut32.dll", SysFreeString, 0);
 
 // WinINet: the transfers, the URL cache.
 ZUNOR_SYSTEM_FUNCTION(L"wininet.dll", InternetOpenW, nullptr);
@@ -108,7 +111,8 @@ ZUNOR_SYSTEM_FUNCTION(L"wininet.dll", FindCloseUrlCache, FALSE);
 // Its own prompt for what a proxy asks (with the window only).
 ZUNOR_SYSTEM_FUNCTION(L"wininet.dll", InternetErrorDlg, ERROR_PROC_NOT_FOUND);
 
-// CNG: SHA-256 where the processor has no instructions for it, and random bytes.
+// CNG: SHA-256 where the processor has no instructions for it, random bytes, and the publisher's
+// signature over each folder's SHA256SUMS.
 inline constexpr NTSTATUS kNotFound = static_cast<NTSTATUS>(0xC0000225L); // STATUS_NOT_FOUND
 ZUNOR_SYSTEM_FUNCTION(L"bcrypt.dll", BCryptOpenAlgorithmProvider, kNotFound);
 ZUNOR_SYSTEM_FUNCTION(L"bcrypt.dll", BCryptCloseAlgorithmProvider, kNotFound);
@@ -118,6 +122,9 @@ ZUNOR_SYSTEM_FUNCTION(L"bcrypt.dll", BCryptHashData, kNotFound);
 ZUNOR_SYSTEM_FUNCTION(L"bcrypt.dll", BCryptFinishHash, kNotFound);
 ZUNOR_SYSTEM_FUNCTION(L"bcrypt.dll", BCryptDestroyHash, kNotFound);
 ZUNOR_SYSTEM_FUNCTION(L"bcrypt.dll", BCryptGenRandom, kNotFound);
+ZUNOR_SYSTEM_FUNCTION(L"bcrypt.dll", BCryptImportKeyPair, kNotFound);
+ZUNOR_SYSTEM_FUNCTION(L"bcrypt.dll", BCryptVerifySignature, kNotFound);
+ZUNOR_SYSTEM_FUNCTION(L"bcrypt.dll", BCryptDestroyKey, kNotFound);
 
 #undef ZUNOR_SYSTEM_FUNCTION
 

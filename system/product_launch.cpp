@@ -2,32 +2,104 @@
 
 #include <windows.h>
 
+#include <exdisp.h>
+#include <shldisp.h>
+#include <shlguid.h>
+#include <shobjidl.h>
+#include <wrl/client.h>
+
+#include "system/loaded_on_use.h"
 #include "system/unique_handles.h"
-#include "common/texts.h"
 
 namespace zunor {
+namespace {
 
-bool LaunchProduct(const std::wstring& location, std::wstring* productPath, unsigned long* error) {
-    std::wstring path = location + texts::kProgramFolder + L"\\" + texts::kProductExe;
-    if (productPath) *productPath = path;
-    std::wstring folder = path.substr(0, path.find_last_of(L'\\'));
-    std::wstring commandLine = L"\"" + path + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_SHOWMAXIMIZED;
-    PROCESS_INFORMATION process{};
-    // Without its folder the product cannot be there either; let the error say the file is missing.
-    const wchar_t* workingDirectory =
-        GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES ? nullptr : folder.c_str();
-    if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, workingDirectory,
-                        &startup, &process)) {
-        if (error) *error = GetLastError();
-        return false;
+using Microsoft::WRL::ComPtr;
+
+class Bstr {
+public:
+    explicit Bstr(const std::wstring& text) : text_(onUse::SysAllocString(text.c_str())) {}
+    ~Bstr() {
+        if (text_)
+            onUse::SysFreeString(text_);
     }
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return true;
+    Bstr(const Bstr&) = delete;
+    Bstr& operator=(const Bstr&) = delete;
+    BSTR get() const { return text_; }
+
+private:
+    BSTR text_;
+};
+
+VARIANT Text(const Bstr& text) {
+    VARIANT v{};
+    v.vt = VT_BSTR;
+    v.bstrVal = text.get();
+    return v;
 }
 
-}  // namespace zunor
+// The desktop's shell, as its automation object: the one that a double click on the desktop runs through.
+HRESULT DesktopShell(ComPtr<IShellDispatch2>& shell, std::wstring* step) {
+    ComPtr<IShellWindows> windows;
+    *step = L"ShellWindows";
+    HRESULT hr =
+        onUse::CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_PPV_ARGS(&windows));
+    if (FAILED(hr))
+        return hr;
+    VARIANT empty{};
+    long window = 0;
+    ComPtr<IDispatch> desktop;
+    *step = L"FindWindowSW";
+    hr = windows->FindWindowSW(&empty, &empty, SWC_DESKTOP, &window, SWFO_NEEDDISPATCH, &desktop);
+    if (hr != S_OK || !desktop)
+        return FAILED(hr) ? hr : E_FAIL; // S_FALSE: no desktop
+    ComPtr<IServiceProvider> provider;
+    *step = L"IServiceProvider";
+    if (FAILED(hr = desktop.As(&provider)))
+        return hr;
+    ComPtr<IShellBrowser> browser;
+    *step = L"QueryService";
+    if (FAILED(hr = provider->QueryService(SID_STopLevelBrowser, IID_PPV_ARGS(&browser))))
+        return hr;
+    ComPtr<IShellView> view;
+    *step = L"QueryActiveShellView";
+    if (FAILED(hr = browser->QueryActiveShellView(&view)))
+        return hr;
+    ComPtr<IDispatch> background;
+    *step = L"GetItemObject";
+    if (FAILED(hr = view->GetItemObject(SVGIO_BACKGROUND, IID_PPV_ARGS(&background))))
+        return hr;
+    ComPtr<IShellFolderViewDual> folderView;
+    *step = L"IShellFolderViewDual";
+    if (FAILED(hr = background.As(&folderView)))
+        return hr;
+    ComPtr<IDispatch> application;
+    *step = L"get_Application";
+    if (FAILED(hr = folderView->get_Application(&application)))
+        return hr;
+    *step = L"IShellDispatch2";
+    return application.As(&shell);
+}
+
+} // namespace
+
+bool LaunchThroughShell(const std::wstring& path, std::wstring* step, long* error) {
+    ComScope com;
+    ComPtr<IShellDispatch2> shell;
+    HRESULT hr = DesktopShell(shell, step);
+    if (SUCCEEDED(hr)) {
+        const Bstr file(path), arguments(L""), folder(path.substr(0, path.find_last_of(L'\\'))),
+            verb(L"open");
+        VARIANT show{};
+        show.vt = VT_I4;
+        show.lVal = SW_SHOWMAXIMIZED;
+        *step = L"ShellExecute";
+        hr = file.get() && folder.get() && verb.get() && arguments.get()
+                 ? shell->ShellExecute(file.get(), Text(arguments), Text(folder), Text(verb), show)
+                 : E_OUTOFMEMORY;
+    }
+    *error = hr;
+    return SUCCEEDED(hr);
+}
+
+} // namespace zunor

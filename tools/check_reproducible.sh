@@ -5,7 +5,9 @@
 # and compares the two unsigned installers byte for byte. With SIGNED_INSTALLER (a release's
 # ZunorSetup.exe) it also takes that file's signature off and compares what is left with the rebuild:
 # the check that a published installer is what its commit builds. 2 to 4 minutes on two cores.
-# -D settings (a release's ZUNOR_SERVER_BASE) go to both configurations, as they went to the release's.
+# -D settings (a release's ZUNOR_SERVER_BASE, ZUNOR_PUBLISHER_KEY) go to both configurations, as they went
+# to the release's. Without ZUNOR_PUBLISHER_KEY both carry one tests' publisher key: this clone's
+# (build/win32/pki, as a test release has it) where there is one, else a fresh one.
 # Exit 0 when all are the same. KEEP=1 keeps the folders.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -25,9 +27,17 @@ start=$SECONDS
 work=$(mktemp -d /tmp/zunor-reproducible.XXXXXX)
 if [ -n "${KEEP:-}" ]; then echo "reproducible: keeping $work"; else trap 'rm -rf "$work"' EXIT; fi
 
+test_key=$work/test-key
+if [ -s build/win32/pki/publisher.pub ] && [ -s build/win32/pki/publisher.key ]; then
+    mkdir -p "$test_key" && cp build/win32/pki/publisher.pub build/win32/pki/publisher.key "$test_key/"
+else
+    bash tools/server/publisher_key.sh "$test_key" >/dev/null
+fi
+
 build_in() { # folder time-zone locale umask
     mkdir -p "$1"
     git archive "$commit" | tar -x -C "$1"
+    mkdir -p "$1/build/win32/pki" && cp "$test_key"/publisher.* "$1/build/win32/pki/"
     echo "reproducible: building $commit in $1 (TZ=$2 LC_ALL=$3 umask $4)"
     if ! (cd "$1" && umask "$4" && export TZ="$2" LC_ALL="$3" && cmake --preset win32 "${settings[@]}" >build.log 2>&1 &&
         cmake --build --preset win32 --target ZunorSetup >>build.log 2>&1); then

@@ -9,7 +9,7 @@ have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok
 # Both MinGW compilers: the win32 tree (the shipped installer) and its 64-bit twin always build.
 pkgs=(cmake g++ make googletest g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 xvfb x11-utils
       imagemagick apache2 openssl python3 curl wget nginx-light clang libclang-rt-14-dev xdotool fonts-dejavu-core
-      fonts-wine osslsigncode caddy mini-httpd webfs squid)
+      fonts-wine osslsigncode caddy mini-httpd webfs squid h2o tomcat10)
 # wine32 only where the kernel runs 32-bit x86 code; elsewhere it would install but never start.
 . "$(dirname "$0")/wine/host.sh"
 runs_i386=0
@@ -36,7 +36,7 @@ fi
 apt-get update -qq
 apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
 # The web servers and the proxy are started by the project's own scripts with their own configs only.
-for svc in apache2 nginx caddy mini-httpd webfs squid; do
+for svc in apache2 nginx caddy mini-httpd webfs squid h2o tomcat10; do
     if command -v systemctl >/dev/null 2>&1; then systemctl disable --now "$svc" >/dev/null 2>&1 || true; fi
     service "$svc" stop >/dev/null 2>&1 || true
 done

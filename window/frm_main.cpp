@@ -7,7 +7,7 @@
 #include "system/win_error.h"
 #include "window/control_layout.h"
 #include "window/controls.h"
-#include "system/product_launch.h"
+#include "window/product_start.h"
 #include "common/texts.h"
 
 namespace zunor {
@@ -156,16 +156,11 @@ void frmMain::StopTransfers() {
 }
 
 void frmMain::StartProduct() {
-    std::wstring path;
-    unsigned long error = 0;
-    if (LaunchProduct(ReadLocation(), &path, &error))
-        return;
-    std::wstring report = texts::kErrorPrefix + std::to_wstring(error) + L": " + texts::kLaunchFailed;
-    std::wstring system = SystemErrorText(error);
-    if (!system.empty())
-        report += L" " + system + L".";
-    report += L"\r\n" + std::wstring(texts::kContextFile) + path;
-    ShowMessage(report);
+    NullRunLog noLog;
+    const std::wstring why = StartPlacedProduct(
+        product_, ReadLocation() + texts::kProgramFolder + L"\\" + texts::kProductExe, log_ ? *log_ : noLog);
+    if (!why.empty())
+        ShowMessage(why);
 }
 
 int frmMain::RunMessageLoop() {

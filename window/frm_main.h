@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -48,6 +49,9 @@ public:
     void ShowMessage(std::wstring_view text) override;
     bool AskRetry(std::wstring_view problem) override;
     void ProcessPendingMessages() override;
+    void ProductPlaced(const ProductFile& product) override { product_ = product; }
+    // Where "Zavrsi" writes whether it started the product.
+    void SetLog(RunLog& log) { log_ = &log; }
 
 private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -87,6 +91,8 @@ private:
     HWND lastFocus_ = nullptr;
     std::wstring systemDir_;
     std::function<void()> onNext_;
+    std::optional<ProductFile> product_; // what this run placed, for "Zavrsi" to start
+    RunLog* log_ = nullptr;
     bool running_ = false;
     int exitCode_ = 0;
     int dpiX_ = 96;

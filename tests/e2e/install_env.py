@@ -6,6 +6,8 @@ import hashlib
 import os
 import shutil
 import subprocess
+import sys
+import tempfile
 
 import harness
 
@@ -18,6 +20,9 @@ UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Zunor
 SHARED_DLLS_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\SharedDLLs"
 SYSTEM32 = "C:\\windows\\system32\\"  # the system folder as the installer names it
 DEFAULT_LOCATION = "C:\\Program Files\\Brantovik\\"
+# Where the removal's copy of the setup program and its record are kept: the 32-bit programs' folder
+# (the test prefix is a 64-bit one), where only administrators write.
+REMOVAL_FOLDER = "C:\\Program Files (x86)\\Brantovik\\Zunor 2021 uklanjanje"
 # The installer's closing message after a whole installation.
 SUCCESS = "Instalacija programa je uspjesno zavrsena."
 
@@ -107,12 +112,31 @@ class Prefix:
         fields = self.wininfo("link", harness.windows_path(lnk_host_path))
         return fields.get("target"), fields.get("workdir")
 
+    def started_by_shell(self, test, program_folder_windows):
+        """The sample product, started by the installer, noted its parent: the desktop shell's process
+        (the owner of GetShellWindow()), never the setup program. Under Wine every token reads as
+        elevated, so the elevation type is noted but not checked."""
+        def noted():  # "Folder" is its last value
+            values = self.reg_values(SAMPLE_KEY + "\\Started") or {}
+            return values if "Folder" in values else None
+        started = harness.wait_until(noted, timeout=30,
+                                     what="the product's note of how it was started")
+        shell = self.wininfo("shell")
+        print(f"product started: {started}; desktop shell: {shell}", file=sys.stderr)
+        test.assertEqual(started["ParentId"], shell["pid"], started)
+        test.assertEqual(started["ParentImage"].lower(), shell["image"].lower(), started)
+        test.assertNotEqual(started["ParentImage"].lower(), "zunorsetup.exe")
+        test.assertEqual(started["Show"], "3")  # maximised
+        test.assertEqual(started["Folder"].rstrip("\\").lower(), program_folder_windows.lower())
+        return started
+
     def kill_product(self):
         self.wine("taskkill", "/F", "/IM", "Zunor2021VK.exe", check=False)
 
     def clean_slate(self, layers_key=True):
         """No installation, no components, no shortcuts; the Layers key present or absent."""
         shutil.rmtree(self.host("C:\\Program Files\\Brantovik"), ignore_errors=True)
+        shutil.rmtree(self.host(REMOVAL_FOLDER.rsplit("\\", 1)[0]), ignore_errors=True)
         for name in os.listdir(sample_root("SUPORT")):
             path = os.path.join(self.system_dir, name)
             if os.path.exists(path):
@@ -134,10 +158,14 @@ class SetupRuns:
     and self.logs (a folder)."""
 
     def setup(self, *args, timeout=300):
-        """Runs ZunorSetup.exe with args to its end; returns (exit code, console output)."""
-        proc = subprocess.run([*harness.wine(harness.setup_exe()), *args], env=self.prefix.env, capture_output=True,
-                              timeout=timeout)
-        return proc.returncode, proc.stdout.decode("utf-8", "replace").replace("\r\n", "\n")
+        """Runs ZunorSetup.exe with args to its end; returns (exit code, console output). The output goes
+        through a file, not a pipe: the desktop shell that Wine starts on demand (for /LAUNCH) inherits the
+        program's output and outlives it, and a pipe would not close before the shell does."""
+        with tempfile.TemporaryFile() as out:
+            proc = subprocess.run([*harness.wine(harness.setup_exe()), *args], env=self.prefix.env, stdout=out,
+                                  stderr=subprocess.DEVNULL, timeout=timeout)
+            out.seek(0)
+            return proc.returncode, out.read().decode("utf-8", "replace").replace("\r\n", "\n")
 
     def log_file(self, name):
         path = os.path.join(self.logs, name)
@@ -158,6 +186,7 @@ def sample_root(sub=""):
 
 
 CHECKSUMS = "SHA256SUMS"
+SIGNATURE = "SHA256SUMS.sig"  # the publisher's signature of it (tools/release/sign_product.sh)
 
 
 def copy_docroot(name):
@@ -173,14 +202,16 @@ def copy_docroot(name):
 
 
 def sample_files(sub=""):
-    """The files of a sample folder that an installation places (SHA256SUMS is only read)."""
+    """The files of a sample folder that an installation places (SHA256SUMS and its signature are only read)."""
     folder = sample_root(sub)
-    return sorted(n for n in os.listdir(folder) if os.path.isfile(os.path.join(folder, n)) and n != CHECKSUMS)
+    return sorted(n for n in os.listdir(folder)
+                  if os.path.isfile(os.path.join(folder, n)) and n not in (CHECKSUMS, SIGNATURE))
 
 
 class LocalServer:
     """One of the local servers of tools/server/ (<name>.sh) on its own port, started and stopped around
-    a test: apache, nginx, caddy, mini_httpd, webfs, or the proxy squid. args go to its start."""
+    a test: apache, nginx, caddy, mini_httpd, webfs, h2o, tomcat, or the proxy squid. args go to its
+    start."""
 
     def __init__(self, name, port, *args):
         self.name, self.port = name, port
@@ -208,9 +239,10 @@ class Apache(LocalServer):
         super().__init__("apache", port, *([docroot] if docroot else []), *(["--plain"] if plain else []))
 
 
-def access_log(port):
-    """The request paths the Apache on port has served, in order, with their status."""
-    path = os.path.join(harness.build_dir(), f"apache-{port}", "access.log")
+def access_log(port, server="apache"):
+    """The request paths the Apache on port has served, in order, with their status (also of the other
+    servers whose log has Apache's form: nginx, h2o, tomcat)."""
+    path = os.path.join(harness.build_dir(), f"{server}-{port}", "access.log")
     entries = []
     if os.path.exists(path):
         with open(path, encoding="utf-8", errors="replace") as f:
@@ -242,7 +274,7 @@ def installed_tree(prefix):
             rel = os.path.relpath(path, program)
             if rel not in RUN_FILES:
                 tree["program/" + rel] = digest(path)
-    for name in sample_files("SUPORT") + [CHECKSUMS]:
+    for name in sample_files("SUPORT") + [CHECKSUMS, SIGNATURE]:
         path = os.path.join(prefix.system_dir, name)
         if os.path.exists(path):
             tree["system/" + name] = digest(path)
@@ -257,7 +289,7 @@ def product_tree(root=None):
     for sub, place in (("", "program/"), ("TEMPLATE", "program/TEMPLATE/"), ("SUPORT", "system/")):
         folder = os.path.join(root, sub)
         for name in os.listdir(folder):
-            if os.path.isfile(os.path.join(folder, name)) and name not in ARCHIVES + (CHECKSUMS,):
+            if os.path.isfile(os.path.join(folder, name)) and name not in ARCHIVES + (CHECKSUMS, SIGNATURE):
                 tree[place + name] = digest(os.path.join(folder, name))
     return tree
 

@@ -141,6 +141,7 @@ class InstallTest(unittest.TestCase):
         harness.wait_until(lambda: self.driver.window_exists("Zunor 2021"), timeout=30,
                            what="the product's window")
         harness.screenshot_when_drawn("product-started.png")
+        self.prefix.started_by_shell(self, DEFAULT_LOCATION + "zunor2021")
 
     def assert_requests_clean_since(self, start):
         entries = access_log(self.port)[start:]
@@ -185,7 +186,19 @@ class InstallTest(unittest.TestCase):
         self.assertTrue(text.startswith(INCOMPLETE), text)
         self.assertIn(f"Nije preuzeto: {os.path.basename(refused)} (server je vratio 403)", text)
         self.driver.message_ok()
-        self.assertEqual(harness.finish_without_product(self.driver, self.ids), 1)
+        # The product's file changed after the run placed it (the folder is one others may write): it
+        # is not started, and the message says so.
+        product = self.prefix.host(DEFAULT_LOCATION + "zunor2021\\Zunor2021VK.exe")
+        with open(product, "ab") as f:
+            f.write(b"\0")
+        self.assertEqual(self.driver.checked(self.id("CHECK4")), 1)
+        self.driver.click(self.id("COMMAND2"))
+        self.driver.wait_message_box()
+        self.assertEqual(self.driver.message_text(), "Program nije pokrenut: datoteka je izmenjena posle instalacije."
+                         "\r\nDatoteka: " + DEFAULT_LOCATION + "zunor2021\\Zunor2021VK.exe")
+        self.driver.message_ok()
+        self.assertEqual(self.driver.wait_exit(30000), 1)
+        self.assertIsNone(self.prefix.reg_values(SAMPLE_KEY + "\\Started"), "the changed product was started")
 
     def test_empty_location_only_asks_for_one(self):
         text = self.click_through(f"/SERVER={self.server()}", location="")

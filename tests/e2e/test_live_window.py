@@ -39,6 +39,8 @@ def make_tree(root, big_size):
         f.write(os.urandom(SECOND_SIZE))
     with open(os.path.join(root, "small.txt"), "wb") as f:
         f.write(b"small file\r\n")
+    # The launch probe is the product: placed first (small), so "Zavrsi" during the run may start it.
+    shutil.copy(os.path.join(harness.build_dir(), "tools", "launch_probe.exe"), os.path.join(root, PRODUCT))
 
 
 class ProductServer:
@@ -85,8 +87,6 @@ class LiveWindowTest(unittest.TestCase):
         for name, data in self.old.items():
             with open(os.path.join(self.program, name), "wb") as f:
                 f.write(data)
-        # The launch probe stands in for the product: it records that it was started.
-        shutil.copy(os.path.join(harness.build_dir(), "tools", "launch_probe.exe"), os.path.join(self.program, PRODUCT))
         self.driver = harness.UiDriver()
 
     def tearDown(self):

@@ -14,7 +14,7 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
-from install_env import SUCCESS, Prefix, SetupRuns, https_port  # noqa: E402
+from install_env import REMOVAL_FOLDER, SUCCESS, Prefix, SetupRuns, https_port  # noqa: E402
 
 # Windows maps these from its own list (KnownDLLs) whatever lies beside a program; ntdll and kernelbase
 # come before any program code.
@@ -178,19 +178,20 @@ class PlantedLibrariesTest(unittest.TestCase, SetupRuns):
         self.install_with_the_window(os.path.join(downloads, "ZunorSetup.exe"))
         self.assertEqual(self.loaded(downloads), {})
 
-        program = self.prefix.host(PROGRAM)
-        self.plant(program, self.names)
-        by_wine = self.control_loads_all(program)
+        # The entry's copy lies where only administrators write; planted there all the same (as root).
+        removal = self.prefix.host(REMOVAL_FOLDER)
+        self.plant(removal, self.names)
+        by_wine = self.control_loads_all(removal)
         self.plant(temporary, set(self.names) - by_wine)
         removal_log = self.log_file("planted-removal.log")
-        code, out = self.run_in(program, "ukloni.exe", "/UNINSTALL", "/S", "/LOG=" + harness.windows_path(removal_log))
-        self.assertEqual(self.loaded(program), {})
+        code, out = self.run_in(removal, "ukloni.exe", "/UNINSTALL", "/S", "/LOG=" + harness.windows_path(removal_log))
+        self.assertEqual(self.loaded(removal), {})
         self.assertEqual(self.loaded(temporary), {})
         self.assertEqual(code, 0, out)
         # The copy that removed ukloni.exe ran from a folder of its own with a name drawn at random.
         copy = re.search(r"runs from (.*)", self.read_log(removal_log)).group(1).strip()
         self.assertRegex(copy, r"\\Temp\\ZunorUkloni-[0-9a-f]{32}\\ukloni\.exe$")
-        self.assertFalse(os.path.exists(self.prefix.host(PROGRAM + "\\ukloni.exe")))
+        self.assertFalse(os.path.exists(self.prefix.host(REMOVAL_FOLDER + "\\ukloni.exe")))
 
 
 if __name__ == "__main__":

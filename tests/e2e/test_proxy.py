@@ -6,6 +6,7 @@ the user, and what the user types never reaches the log."""
 import os
 import re
 import sys
+import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -123,9 +124,14 @@ class ProxyTest(SetupRuns, unittest.TestCase):
             finally:
                 driver.kill()
                 driver.close()
-            tunnels = self.tunnels(squid)
+            # Squid writes a tunnel's line when the tunnel closes, which may come a moment after the
+            # installer has ended.
+            deadline = time.monotonic() + 20
+            while not any(re.search(rf" {USER} ", line) for line in self.tunnels(squid)):
+                if time.monotonic() > deadline:
+                    self.fail("no tunnel for the user")
+                time.sleep(0.2)
         self.assertEqual(installed_tree(self.prefix), product_tree())
-        self.assertTrue(any(re.search(rf" {USER} ", line) for line in tunnels), "no tunnel for the user")
         text = self.read_log(log)
         self.assertRegex(text, rf"(?m) proxy {re.escape(self.proxy)} asked who we are: answered$")
         for secret in (USER, PASSWORD, PASSWORD.split()[0]):

@@ -10,12 +10,12 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
-from install_env import (LAYERS_KEY, SAMPLE_KEY, SHARED_DLLS_KEY, SUCCESS, SYSTEM32, UNINSTALL_KEY,  # noqa: E402
+from install_env import (LAYERS_KEY, REMOVAL_FOLDER, SAMPLE_KEY, SHARED_DLLS_KEY, SUCCESS, SYSTEM32, UNINSTALL_KEY,  # noqa: E402
                          Prefix, https_port, sample_files, sample_root)
 
 PROGRAM = "C:\\Program Files\\Brantovik\\zunor2021"
-COPY = PROGRAM + "\\ukloni.exe"
-RECORD = PROGRAM + "\\ukloni.dat"
+COPY = REMOVAL_FOLDER + "\\ukloni.exe"
+RECORD = REMOVAL_FOLDER + "\\ukloni.dat"
 REMOVED = "Program Zunor 2021 je uklonjen sa racunara."
 NOTHING = "Program Zunor 2021 nije instaliran na ovom racunaru, nema sta da se ukloni."
 QUESTION = "Da li zelite da uklonite program Zunor 2021 sa ovog racunara?"
@@ -115,6 +115,78 @@ class RemovalTest(unittest.TestCase):
 
         code, out = self.run_program("/UNINSTALL", "/S")
         self.assertEqual((code, out.strip()), (0, NOTHING))
+
+    def test_removal_folder_only_administrators_write_whatever_the_location(self):
+        """An installation outside Program Files (a folder every user may write): the copy the entry runs
+        and the record lie in the removal folder, which a permissive one made beforehand does not keep
+        open; a TEMPLATE that leads elsewhere gets nothing at the update; an earlier version's copy and
+        record beside the product move there; removal from the entry works."""
+        location = "C:\\Brantovik\\"
+        program = location + "zunor2021"
+        shutil.rmtree(self.prefix.host(location), ignore_errors=True)
+        self.addCleanup(shutil.rmtree, self.prefix.host(location), True)
+        folder = self.prefix.host(REMOVAL_FOLDER)
+        os.makedirs(folder)
+        os.chmod(folder, 0o777)  # reads back as Everyone full control
+        planted = os.path.join(folder, "version.dll")
+        with open(planted, "wb") as f:
+            f.write(b"planted")
+        self.assertIn("S-1-1-0", self.prefix.wininfo("writers", REMOVAL_FOLDER)["writers"].split())
+
+        code, out = self.run_program("/S", f"/SERVER={self.server}", "/D=" + location)
+        self.assertEqual(code, 0, out)
+        entry = self.prefix.reg_values(UNINSTALL_KEY, "/reg:32")
+        self.assertEqual(entry["UninstallString"], f'"{COPY}" /UNINSTALL')
+        self.assertEqual(entry["QuietUninstallString"], f'"{COPY}" /UNINSTALL /S')
+        self.assertEqual(entry["InstallLocation"], program)
+        # Wine reads the rights back from the Unix mode: SYSTEM and the prefix's user may write, Users,
+        # Authenticated Users and Everyone may not.
+        rights = self.prefix.wininfo("writers", REMOVAL_FOLDER)
+        print(f"removal folder's DACL as read back: {rights}", file=sys.stderr)
+        writers = rights["writers"].split()
+        self.assertTrue(writers, "nobody may write, not even administrators")
+        for sid in ("S-1-5-32-545", "S-1-5-11", "S-1-1-0"):
+            self.assertNotIn(sid, writers)
+        self.assertFalse(os.path.exists(planted), "a file put there before the folder was reset stayed")
+        self.assertFalse(os.path.exists(self.prefix.host(program + "\\ukloni.exe")))
+        self.assertFalse(os.path.exists(self.prefix.host(program + "\\ukloni.dat")))
+
+        # Someone made TEMPLATE a link to another folder: the update writes nothing there.
+        template = self.prefix.host(program + "\\TEMPLATE")
+        elsewhere = self.prefix.host("C:\\Brantovik\\drugde")
+        os.makedirs(elsewhere)
+        shutil.rmtree(template)
+        os.symlink(elsewhere, template)
+        code, out = self.run_program("/S", f"/SERVER={self.server}", "/D=" + location)
+        self.assertEqual(code, 1, out)
+        self.assertIn("Nije postavljeno, fascikla vodi na drugo mesto: " + program + "\\TEMPLATE", out)
+        self.assertEqual(os.listdir(elsewhere), [])
+        os.remove(template)
+        os.makedirs(template)
+
+        # An earlier version's layout: copy and record beside the product, the record without a seal.
+        with open(self.prefix.host(RECORD), encoding="utf-8") as f:
+            record = f.read()
+        with open(self.prefix.host(program + "\\ukloni.dat"), "w", encoding="utf-8", newline="") as f:
+            f.write(record.replace(COPY, program + "\\ukloni.exe"))
+        shutil.move(self.prefix.host(COPY), self.prefix.host(program + "\\ukloni.exe"))
+        os.remove(self.prefix.host(RECORD))
+        for name in ("RecordSize", "RecordSha256"):
+            self.prefix.wine("reg", "delete", UNINSTALL_KEY, "/v", name, "/f", "/reg:32")
+        code, out = self.run_program("/S", f"/SERVER={self.server}", "/D=" + location)
+        self.assertEqual(code, 0, out)
+        self.assertFalse(os.path.exists(self.prefix.host(program + "\\ukloni.exe")))
+        self.assertFalse(os.path.exists(self.prefix.host(program + "\\ukloni.dat")))
+        self.assertTrue(filecmp.cmp(harness.setup_exe(), self.prefix.host(COPY), shallow=False))
+        with open(self.prefix.host(RECORD), encoding="utf-8") as f:
+            self.assertNotIn(program + "\\ukloni.exe", f.read())
+
+        code, out = self.remove_silently()
+        self.assertEqual(code, 0, out)
+        self.assertIn(REMOVED, out)
+        self.assertIsNone(self.prefix.reg_values(UNINSTALL_KEY, "/reg:32"))
+        self.assertFalse(os.path.exists(folder), "the removal folder stayed")
+        self.assertEqual(os.listdir(self.prefix.host(program)), ["firme.mdb"])
 
     def test_window_install_then_removal_from_wines_list(self):
         ids = harness.control_ids()

@@ -10,7 +10,7 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
-from install_env import Prefix, SetupRuns, assert_same_file, https_port  # noqa: E402
+from install_env import REMOVAL_FOLDER, Prefix, SetupRuns, assert_same_file, https_port  # noqa: E402
 
 DOWNLOADS = "C:\\Preuzimanja"
 PROGRAM = "C:\\Program Files\\Brantovik\\zunor2021"
@@ -59,7 +59,7 @@ class SignedReleaseTest(SetupRuns, unittest.TestCase):
         first = self.read_log(log).splitlines()[0]
         self.assertRegex(first, rf"^\S+ \S+ start ZunorSetup {re.escape(version)} ")
 
-        copy = self.prefix.host(PROGRAM + "\\ukloni.exe")
+        copy = self.prefix.host(REMOVAL_FOLDER + "\\ukloni.exe")
         assert_same_file(self, self.release, copy)
         checked = self.verify(copy)
         self.assertEqual(checked.returncode, 0, checked.stdout + checked.stderr)

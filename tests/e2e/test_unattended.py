@@ -33,9 +33,12 @@ class UnattendedTest(SetupRuns, unittest.TestCase):
     def test_silent_install_is_complete_and_logs_every_request(self):
         log = self.log_file("silent.log")
         before = len(access_log(self.port))
-        code, out = self.setup("/S", f"/SERVER={self.server}", f"/LOG={harness.windows_path(log)}")
+        self.addCleanup(self.prefix.kill_product)
+        code, out = self.setup("/S", "/LAUNCH", f"/SERVER={self.server}", f"/LOG={harness.windows_path(log)}")
         self.assertEqual(code, 0, out)
         self.assertIn("Instalacija programa je uspjesno zavrsena.", out)
+        # /LAUNCH: the desktop shell started the product, with the user's rights, not this program.
+        self.prefix.started_by_shell(self, "C:\\Program Files\\Brantovik\\zunor2021")
         self.assertEqual(out.strip().splitlines()[-1], "Instalacija zavrsena.")
         program = self.prefix.host("C:\\Program Files\\Brantovik\\zunor2021")
         for name in sample_files():
@@ -50,6 +53,8 @@ class UnattendedTest(SetupRuns, unittest.TestCase):
         for path in requests:
             if not path.endswith("/"):  # Apache's own redirect targets are not the installer's requests
                 self.assertIn(self.server + path, text, f"request {path} not in the log")
+        self.assertRegex(text, r"(?m)^\S+ \S+ launch C:\\Program Files\\Brantovik\\zunor2021\\Zunor2021VK\.exe: "
+                               r"started by the desktop shell\r?$")
         for step in ("folder", "listing", "file", "register", "setting", "layer", "shortcut", "report", "exit"):
             self.assertRegex(text, rf"(?m)^\S+ \S+ {step} ", step)
         self.assertRegex(text, r"(?m)^\S+ \S+ connections 4\r?$", "not the default of four connections")
@@ -68,14 +73,16 @@ class UnattendedTest(SetupRuns, unittest.TestCase):
         harness.wait_until(lambda: len(access_log(self.port)) >= before, what="Apache to log the pages read here")
         code, out = self.setup("/S", "/CONNECTIONS=1", f"/SERVER={self.server}", f"/LOG={harness.windows_path(log)}")
         self.assertEqual(code, 0, out)
-        # Each listing (Apache first sends the address without its final slash on), each SHA256SUMS,
-        # then every file of the program folder, the templates and the components, one after another.
+        # Each listing (Apache first sends the address without its final slash on), each SHA256SUMS and
+        # its signature, then every file of the program folder, the templates and the components, one after another.
         expected = []
         for folder in ("/SUPORT", "", "/TEMPLATE"):
             expected += [f"/zunor{folder}", f"/zunor{folder}/"]
-        expected += [f"/zunor{folder}/SHA256SUMS" for folder in ("", "/TEMPLATE", "/SUPORT")]
         for folder in ("", "/TEMPLATE", "/SUPORT"):
-            expected += [f"/zunor{folder}/{n}" for n in listed[folder] if n != "SHA256SUMS" and n not in ARCHIVES]
+            expected += [f"/zunor{folder}/SHA256SUMS", f"/zunor{folder}/SHA256SUMS.sig"]
+        for folder in ("", "/TEMPLATE", "/SUPORT"):
+            expected += [f"/zunor{folder}/{n}" for n in listed[folder]
+                         if n not in ("SHA256SUMS", "SHA256SUMS.sig") and n not in ARCHIVES]
         self.assertEqual([path for path, _ in access_log(self.port)[before:]], expected)
         self.assertRegex(self.read_log(log), r"(?m)^\S+ \S+ connections 1\r?$")
 

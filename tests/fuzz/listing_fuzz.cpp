@@ -132,6 +132,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     Check(byLine == support);
 
+    // With the page's origin known, links by absolute path or address into the folder give names too:
+    // each is what the page wrote, and held to the same rules.
+    for (const auto kind :
+         {zunor::ListingKind::Program, zunor::ListingKind::Support, zunor::ListingKind::Template}) {
+        for (const std::string& name : zunor::ParseListing(page, kind, nullptr, "https://localhost:8443")) {
+            Check(!name.empty() && name.size() <= 93 && name.find_first_of("\r\n") == std::string::npos);
+            Check(name.front() != '?' && name.front() != '#' && name.back() != '/');
+            Check(page.find(name) != std::string_view::npos);
+            CheckName(name);
+        }
+    }
+
     // The name rules on their own, beyond what a link can hold: every quoted or line-bounded piece.
     std::size_t start = 0;
     for (std::size_t i = 0; i <= page.size(); ++i) {

@@ -57,6 +57,8 @@ TEST(CommandLine, ListTakesTheServerLocationAndLog) {
     EXPECT_TRUE(r.options->list);
     EXPECT_FALSE(r.options->silent);
     EXPECT_EQ(*r.options->server, L"https://localhost:18443");
+    EXPECT_EQ(*ParseCommandLine(L"/S /SERVER=https://a;https://b.example:8443").options->server,
+              L"https://a;https://b.example:8443"); // mirrors, in order
     EXPECT_EQ(*r.options->logFile, L"C:\\p.log");
     EXPECT_EQ(*r.options->location, L"C:\\Moji programi\\");
     EXPECT_FALSE(ParseCommandLine(L"/S").options->list);
@@ -89,6 +91,8 @@ TEST(CommandLine, BadSwitchesAreNamedInTheError) {
         {L"/CONNECTIONS=04", L"Neispravna vrednost: /CONNECTIONS=04"},
         {L"/CONNECTIONS", L"Neispravna vrednost: /CONNECTIONS"},
         {L"/SERVER=http://localhost", L"Neispravna adresa servera: http://localhost (ocekuje se https://server[:port])"},
+        {L"/SERVER=https://a;http://b", L"Neispravna adresa servera: https://a;http://b (ocekuje se https://server[:port])"},
+        {L"/SERVER=https://a;", L"Neispravna adresa servera: https://a; (ocekuje se https://server[:port])"},
     };
     for (const auto& c : cases) {
         auto r = ParseCommandLine(c.line);

@@ -67,7 +67,7 @@ TEST(InstallRecord, SealIsTheSha256OfTheTextAndItsSize) {
 
 TEST(RecordRules, OnlyWhatAnInstallationMakesWhereItMakesIt) {
     const InstallBounds bounds{L"C:\\Racun\\zunor2021", L"C:\\windows\\system32", L"C:\\U\\Desktop",
-                               L"C:\\PD\\Programs\\Brantovik"};
+                               L"C:\\PD\\Programs\\Brantovik", L"C:\\PF\\Brantovik\\Uklanjanje"};
     const std::vector<std::pair<RecordEntry, bool>> cases{
         {{RecordKind::File, L"C:\\Racun\\zunor2021\\TEMPLATE\\t.doc"}, true},
         {{RecordKind::File, L"c:/racun/ZUNOR2021/a.exe"}, true},
@@ -80,6 +80,10 @@ TEST(RecordRules, OnlyWhatAnInstallationMakesWhereItMakesIt) {
         {{RecordKind::File, L"zunor2021\\a.exe"}, false},
         {{RecordKind::Uninstaller, L"C:\\Racun\\zunor2021\\ukloni.exe"}, true},
         {{RecordKind::Uninstaller, L"C:\\Racun\\zunor2021\\other.exe"}, false},
+        {{RecordKind::Uninstaller, L"C:\\PF\\Brantovik\\Uklanjanje\\ukloni.exe"}, true},
+        {{RecordKind::Uninstaller, L"C:\\PF\\Brantovik\\ukloni.exe"}, false},
+        {{RecordKind::Folder, L"C:\\PF\\Brantovik\\Uklanjanje"}, true},
+        {{RecordKind::Folder, L"C:\\PF\\Brantovik"}, false},
         {{RecordKind::Folder, L"C:\\Racun\\"}, true},
         {{RecordKind::Folder, L"C:\\Racun\\zunor2021\\DATA"}, true},
         {{RecordKind::Folder, L"C:\\PD\\Programs\\Brantovik"}, true},

@@ -159,7 +159,7 @@ TEST_F(SumsRunTest, FilesInPlaceAsListedAreKeptWithoutARequestUnlessRepairing) {
     EXPECT_NE(std::find_if(log.lines.begin(), log.lines.end(),
                            [](const std::wstring& l) { return l.starts_with(L"current: https://srv/zunor/a.exe"); }),
               log.lines.end());
-    const auto record = ParseRecord(files.contents.at(L"C:\\I\\zunor2021\\ukloni.dat"));
+    const auto record = ParseRecord(files.contents.at(L"C:\\PF\\Brantovik\\Uklanjanje\\ukloni.dat"));
     ASSERT_TRUE(record.has_value());
     EXPECT_TRUE(record->Has(RecordKind::File, L"C:\\I\\zunor2021\\a.exe"));
 
@@ -167,6 +167,125 @@ TEST_F(SumsRunTest, FilesInPlaceAsListedAreKeptWithoutARequestUnlessRepairing) {
     EXPECT_TRUE(InstallationRun(window, net, files, sys, reg, log, kBase, true).Execute().failures.empty());
     EXPECT_TRUE(rec.Starting(L"current").empty());
     EXPECT_EQ(rec.Starting(L"download").size(), 4u);
+}
+
+// The publisher's signature over each folder's SHA256SUMS, and mirrors that need no trust of their own.
+class SignedRunTest : public SumsRunTest {
+protected:
+    // The fake publisher signs sums by writing "signed:" before them.
+    static Publisher Signing(bool required) {
+        return {[](std::string_view sums, std::string_view signature) {
+                    return signature == "signed:" + std::string(sums);
+                },
+                required};
+    }
+    void Signed(std::wstring_view origin, std::wstring_view folder, const std::vector<std::string>& names,
+                const std::string& sums) {
+        std::vector<std::string> listed = names;
+        listed.push_back("SHA256SUMS");
+        listed.push_back("SHA256SUMS.sig");
+        const std::wstring url = std::wstring(origin) + std::wstring(folder);
+        net.pages[url] = CrLfPage(listed);
+        net.pages[url + L"/SHA256SUMS"] = sums;
+        net.pages[url + L"/SHA256SUMS.sig"] = "signed:" + sums;
+    }
+    void SignedProduct(std::wstring_view origin) {
+        Signed(origin, L"/zunor", {"a.exe", "b.exe"}, kHex1 + "  a.exe\n" + kHex2 + "  b.exe\n");
+        Signed(origin, L"/zunor/TEMPLATE", {"t.doc"}, kHex1 + "  t.doc\n");
+        Signed(origin, L"/zunor/SUPORT", {"s.dll"}, kHex2 + "  s.dll\n");
+    }
+    RunOutcome RunFrom(const std::wstring& servers, bool required = false) {
+        InstallationRun run(window, net, files, sys, reg, log, servers);
+        run.SetPublisher(Signing(required));
+        return run.Execute();
+    }
+    bool Logged(const std::wstring& line) const {
+        return std::find(log.lines.begin(), log.lines.end(), line) != log.lines.end();
+    }
+};
+
+TEST_F(SignedRunTest, VerifiedSumsVouchAndAnyOtherSignatureStopsTheRunBeforeAFileIsPlaced) {
+    SignedProduct(kBase);
+    EXPECT_TRUE(RunFrom(kBase).failures.empty());
+    EXPECT_TRUE(Logged(L"signature: https://srv/zunor/SHA256SUMS: signed by the publisher, verified"));
+    EXPECT_EQ(net.checksums[L"https://srv/zunor/b.exe"], Digest(kHex2));
+    EXPECT_EQ(rec.Starting(L"download").size(), 4u) << "the signature is read, never installed";
+
+    // Sums recomputed over another file, the signature kept: refused, whichever folder it is.
+    net.pages[L"https://srv/zunor/SUPORT/SHA256SUMS"] = kHex1 + "  s.dll\n";
+    rec.calls.clear();
+    try {
+        RunFrom(kBase);
+        ADD_FAILURE() << "the run went on";
+    } catch (const RunFailure& failure) {
+        EXPECT_EQ(failure.description, texts::kSumsNotSigned);
+        EXPECT_EQ(failure.detail, texts::kSignatureInvalid);
+        EXPECT_EQ(failure.context, L"Adresa: https://srv/zunor/SUPORT/SHA256SUMS");
+    }
+    EXPECT_TRUE(rec.Starting(L"download").empty());
+    EXPECT_TRUE(Logged(std::wstring(L"signature: https://srv/zunor/SUPORT/SHA256SUMS: refused, ") +
+                       texts::kSignatureInvalid));
+
+    // Unsigned sums are used as before, unless the build requires signatures.
+    Serve(L"/zunor/SUPORT", {"SHA256SUMS", "s.dll"});
+    rec.calls.clear();
+    EXPECT_TRUE(RunFrom(kBase).failures.empty());
+    EXPECT_TRUE(Logged(L"signature: https://srv/zunor/SUPORT/SHA256SUMS: not signed"));
+    EXPECT_THROW(RunFrom(kBase, true), RunFailure);
+    Serve(L"/zunor/SUPORT", {"s.dll"});
+    EXPECT_TRUE(RunFrom(kBase).failures.empty());
+    EXPECT_TRUE(Logged(L"signature: https://srv/zunor/SUPORT: no SHA256SUMS, not signed"));
+    rec.calls.clear();
+    EXPECT_THROW(RunFrom(kBase, true), RunFailure);
+    EXPECT_TRUE(rec.Starting(L"download").empty());
+}
+
+TEST_F(SignedRunTest, RequiredSignaturesLetInOnlyWhatTheSumsName) {
+    SignedProduct(kBase);
+    Signed(kBase, L"/zunor", {"a.exe", "b.exe", "extra.exe"}, kHex1 + "  a.exe\n" + kHex2 + "  b.exe\n");
+    const RunOutcome outcome = RunFrom(kBase, true);
+    EXPECT_EQ(outcome.failures,
+              (std::vector<FailedItem>{{FailureKind::NotDownloaded, L"extra.exe", texts::kReasonNotSigned}}));
+    EXPECT_TRUE(rec.Starting(L"download https://srv/zunor/extra.exe").empty());
+    EXPECT_EQ(rec.Starting(L"download").size(), 4u);
+}
+
+TEST_F(SignedRunTest, MirrorsServeWhatTheFirstCannotAndAFailedFileIsAskedOfTheOthers) {
+    const std::wstring first = L"https://one", second = L"https://two", third = L"https://three";
+    SignedProduct(second);
+    SignedProduct(third);
+    // The first answers but its support folder's sums are not the publisher's: passed over.
+    SignedProduct(first);
+    net.pages[first + L"/zunor/SUPORT/SHA256SUMS"] = kHex1 + "  s.dll\n";
+    net.failures[second + L"/zunor/a.exe"] = HttpFailure(404);
+    net.failures[second + L"/zunor/b.exe"] = HttpFailure(404);
+    net.failures[third + L"/zunor/b.exe"] = HttpFailure(404);
+    net.failures[first + L"/zunor/b.exe"] = HttpFailure(404);
+    const RunOutcome outcome = RunFrom(first + L";" + second + L"/;" + third);
+    EXPECT_EQ(outcome.failures,
+              (std::vector<FailedItem>{{FailureKind::NotDownloaded, L"b.exe", L"server je vratio 404"}}));
+    EXPECT_TRUE(Logged(L"origin: https://one: passed over, " + std::wstring(texts::kSumsNotSigned) + L" " +
+                       texts::kSignatureInvalid));
+    EXPECT_TRUE(Logged(L"origin: https://two: serves the listings"));
+    // The listings' own origin first, then each other once, in order; the one passed over too.
+    EXPECT_EQ(rec.Starting(L"download https://"),
+              (std::vector<std::wstring>{
+                  L"download https://two/zunor/a.exe -> C:\\I\\zunor2021\\a.exe",
+                  L"download https://one/zunor/a.exe -> C:\\I\\zunor2021\\a.exe",
+                  L"download https://two/zunor/b.exe -> C:\\I\\zunor2021\\b.exe",
+                  L"download https://one/zunor/b.exe -> C:\\I\\zunor2021\\b.exe",
+                  L"download https://three/zunor/b.exe -> C:\\I\\zunor2021\\b.exe",
+                  L"download https://two/zunor/TEMPLATE/t.doc -> C:\\I\\zunor2021\\TEMPLATE\\t.doc",
+                  L"download https://two/zunor/SUPORT/s.dll -> C:\\W\\S32\\s.dll",
+              }));
+    // Whatever origin a file comes from, the signed digest decides.
+    EXPECT_EQ(net.checksums[L"https://one/zunor/a.exe"], Digest(kHex1));
+
+    // An origin that does not answer is passed over; the last one is read as a single server is.
+    net.failures[first + L"/zunor/SUPORT"] = HttpFailure(503);
+    log.lines.clear();
+    RunFrom(first + L";" + second);
+    EXPECT_TRUE(Logged(L"origin: https://one: passed over, https://one/zunor/SUPORT: server je vratio 503"));
 }
 
 } // namespace

@@ -4,16 +4,15 @@
 
 #include <algorithm>
 
-#include "tests/unit/run_fakes.h"
+#include "common/texts.h"
 #include "install/ansi_path.h"
 #include "install/installation_run.h"
 #include "install/listed_name.h"
 #include "install/run_failure.h"
-#include "common/texts.h"
+#include "tests/unit/run_fakes.h"
 
 namespace zunor::test {
 namespace {
-
 
 std::string Page(const std::vector<std::string>& names) {
     // Apache's index: LF line ends, so the whole page is one line to the scan.
@@ -76,7 +75,7 @@ TEST_F(RunTest, LocationTheCodePageLacksTakesTheShortFormOfAnExistingFolder) {
     window.location = kLacking + std::wstring(L"\\");
     files.paths.insert(kLacking);
     files.shortPaths[kLacking] = L"C:\\RA_U~0RV";
-    ServeAll({}, {}, {});
+    ServeAll({"a.exe"}, {}, {});
     const RunOutcome outcome = Run();
     EXPECT_TRUE(outcome.failures.empty());
     const std::wstring program = kLacking + std::wstring(L"\\zunor2021");
@@ -122,7 +121,7 @@ TEST_F(RunTest, LocationTheCodePageLacksWithoutAShortFormIsRefused) {
 
 // Changed during the run to a folder the settings cannot name: nothing is written approximately.
 TEST_F(RunTest, LocationChangedToOneTheCodePageLacksWritesNoSetting) {
-    ServeAll({}, {}, {});
+    ServeAll({"a.exe"}, {}, {});
     window.groupChosen = false;
     int yields = 0;
     window.onYield = [&] {
@@ -157,6 +156,10 @@ TEST_F(RunTest, ExactSequenceOfOneFilePerList) {
         L"mkdir C:\\I\\zunor2021\\DATA",
         L"exists? C:\\I\\zunor2021\\TEMPLATE",
         L"mkdir C:\\I\\zunor2021\\TEMPLATE",
+        L"direct? C:\\I\\",
+        L"direct? C:\\I\\zunor2021",
+        L"direct? C:\\I\\zunor2021\\DATA",
+        L"direct? C:\\I\\zunor2021\\TEMPLATE",
         L"purge https://srv/zunor/SUPORT",
         L"listing https://srv/zunor/SUPORT -> C:\\I\\zunor2021\\sdown.ini",
         L"purge https://srv/zunor",
@@ -170,6 +173,7 @@ TEST_F(RunTest, ExactSequenceOfOneFilePerList) {
         L"read C:\\I\\zunor2021\\pdown.ini",
         L"read C:\\I\\zunor2021\\sdown.ini",
         L"read C:\\I\\zunor2021\\tdown.ini",
+        L"file? C:\\PF\\Brantovik\\Uklanjanje\\ukloni.dat",
         L"read C:\\I\\zunor2021\\ukloni.dat",
         L"leftovers? C:\\I\\zunor2021",
         L"leftovers? C:\\I\\zunor2021\\TEMPLATE",
@@ -178,14 +182,17 @@ TEST_F(RunTest, ExactSequenceOfOneFilePerList) {
         L"purge https://srv/zunor/TEMPLATE/t.doc",
         L"purge https://srv/zunor/SUPORT/s.dll",
         L"inside? C:\\I\\zunor2021\\a.exe",
+        L"direct? C:\\I\\zunor2021\\",
         L"download https://srv/zunor/a.exe -> C:\\I\\zunor2021\\a.exe",
         L"progress 0.333333",
         L"inside? C:\\I\\zunor2021\\TEMPLATE\\t.doc",
+        L"direct? C:\\I\\zunor2021\\TEMPLATE\\",
         L"download https://srv/zunor/TEMPLATE/t.doc -> C:\\I\\zunor2021\\TEMPLATE\\t.doc",
         L"progress 0.666667",
         L"status Dovr\u0161avanje instalacije",
         L"yield",
         L"inside? C:\\W\\S32\\s.dll",
+        L"direct? C:\\W\\S32",
         L"file? C:\\W\\S32\\s.dll",
         L"download https://srv/zunor/SUPORT/s.dll -> C:\\W\\S32\\s.dll",
         L"transfers over",
@@ -204,9 +211,10 @@ TEST_F(RunTest, ExactSequenceOfOneFilePerList) {
         L"read layer D:\\Setup\\updater.exe",
         L"read layer D:\\Setup\\Zunor2021VK.exe",
         L"count up C:\\W\\S32\\s.dll",
-        L"copy setup -> C:\\I\\zunor2021\\ukloni.exe",
-        L"write C:\\I\\zunor2021\\ukloni.dat",
-        L"entry \"C:\\I\\zunor2021\\ukloni.exe\" /UNINSTALL",
+        L"protect C:\\PF\\Brantovik\\Uklanjanje",
+        L"copy setup -> C:\\PF\\Brantovik\\Uklanjanje\\ukloni.exe",
+        L"write C:\\PF\\Brantovik\\Uklanjanje\\ukloni.dat",
+        L"entry \"C:\\PF\\Brantovik\\Uklanjanje\\ukloni.exe\" /UNINSTALL",
         L"seal",
         L"track hidden",
         L"status hidden",
@@ -236,7 +244,8 @@ TEST_F(RunTest, SeveralConnectionsEndInAnyOrderAndFinishInListingOrder) {
     const RunOutcome outcome = Run();
 
     EXPECT_EQ(net.mostRunning, 3u);
-    EXPECT_EQ(ended.front(), L"https://srv/zunor/TEMPLATE/t.doc") << "started ahead of a.exe, ended before it";
+    EXPECT_EQ(ended.front(), L"https://srv/zunor/TEMPLATE/t.doc")
+        << "started ahead of a.exe, ended before it";
     EXPECT_EQ(outcome.failures, (std::vector<FailedItem>{
                                     {FailureKind::NotDownloaded, L"a.exe", L"server je vratio 404"},
                                     {FailureKind::BadName, L"c.exe", L""},
@@ -275,18 +284,42 @@ TEST_F(RunTest, AFileNamedTwiceIsFetchedOnceAfterTheOther) {
     net.connections = 4;
     net.endsNext = [](const std::vector<FakeNetwork::Running>& running) { return running.size() - 1; };
     Run();
+    EXPECT_EQ(
+        rec.Starting(L"download"),
+        (std::vector<std::wstring>{L"download https://srv/zunor/a.exe -> C:\\I\\zunor2021\\a.exe",
+                                   L"download https://srv/zunor/firme.mdb -> C:\\I\\zunor2021\\firme.mdb",
+                                   L"download https://srv/zunor/b.exe -> C:\\I\\zunor2021\\b.exe",
+                                   L"download https://srv/zunor/A.EXE -> C:\\I\\zunor2021\\A.EXE"}));
+    EXPECT_EQ(rec.Starting(L"file? C:\\I"),
+              std::vector<std::wstring>(2, L"file? C:\\I\\zunor2021\\firme.mdb"));
+}
+
+// A folder that leads elsewhere (a link or junction someone planted) gets nothing: TEMPLATE's files are
+// items of the report and never requested; a program folder that leads elsewhere ends the run.
+TEST_F(RunTest, NothingIsPlacedThroughAFolderThatLeadsElsewhere) {
+    ServeAll({"a.exe"}, {"t.doc"}, {});
+    files.redirected.insert(L"C:\\I\\zunor2021\\TEMPLATE");
+    files.redirected.insert(L"C:\\I\\zunor2021\\TEMPLATE\\");
+    const RunOutcome outcome = Run();
+    EXPECT_EQ(outcome.failures, (std::vector<FailedItem>{
+                                    {FailureKind::Redirected, L"C:\\I\\zunor2021\\TEMPLATE", L""},
+                                    {FailureKind::Redirected, L"C:\\I\\zunor2021\\TEMPLATE\\t.doc", L""},
+                                }));
     EXPECT_EQ(rec.Starting(L"download"),
-              (std::vector<std::wstring>{L"download https://srv/zunor/a.exe -> C:\\I\\zunor2021\\a.exe",
-                                         L"download https://srv/zunor/firme.mdb -> C:\\I\\zunor2021\\firme.mdb",
-                                         L"download https://srv/zunor/b.exe -> C:\\I\\zunor2021\\b.exe",
-                                         L"download https://srv/zunor/A.EXE -> C:\\I\\zunor2021\\A.EXE"}));
-    EXPECT_EQ(rec.Starting(L"file?"), std::vector<std::wstring>(2, L"file? C:\\I\\zunor2021\\firme.mdb"));
+              std::vector<std::wstring>{L"download https://srv/zunor/a.exe -> C:\\I\\zunor2021\\a.exe"});
+
+    files.redirected = {L"C:\\I\\zunor2021"};
+    rec.calls.clear();
+    const RunFailure failure = RunExpectingFailure();
+    EXPECT_EQ(failure.description, texts::kFolderRedirected);
+    EXPECT_EQ(failure.context, L"Fascikla: C:\\I\\zunor2021");
+    EXPECT_TRUE(rec.Starting(L"listing").empty());
 }
 
 TEST_F(RunTest, ExistingFoldersAreLeftAlone) {
     files.paths = {L"C:\\I\\", L"C:\\I\\zunor2021", L"C:\\I\\zunor2021\\DATA", L"C:\\I\\zunor2021\\TEMPLATE",
                    L"C:\\PD\\Programs\\Brantovik"};
-    ServeAll({}, {}, {});
+    ServeAll({"a.exe"}, {}, {});
     Run();
     EXPECT_TRUE(rec.Starting(L"mkdir").empty());
     EXPECT_EQ(rec.Starting(L"exists?").size(), 5u);
@@ -304,7 +337,7 @@ TEST_F(RunTest, LocationWithoutSeparatorGetsOne) {
 }
 
 TEST_F(RunTest, LocationIsReadAfreshAfterAYield) {
-    ServeAll({}, {}, {"s.dll"});
+    ServeAll({"a.exe"}, {}, {"s.dll"});
     int yields = 0;
     window.onYield = [&] {
         if (++yields == 2) {
@@ -368,9 +401,79 @@ TEST_F(RunTest, AbsentListingStopsTheRunWithItsUrl) {
             EXPECT_EQ(failure.description, texts::kListingFailed);
             EXPECT_EQ(failure.context, L"Adresa: https://srv/zunor/TEMPLATE");
             EXPECT_EQ(failure.detail, c.detail);
+            // A status of the server is no error of the system: no system text goes with it.
+            EXPECT_EQ(failure.systemError, c.fetched.status == 0) << c.number;
         }
         EXPECT_TRUE(r.Starting(L"download").empty()) << "files fetched before all listings were read";
     }
+}
+
+// A page of the program folder that arrived but links no file (an error page sent with status 200, a
+// format not read, only navigation) ends the run before anything is fetched, and says so.
+TEST_F(RunTest, ProgramPageThatLinksNoFileStopsTheRunAndSaysWhy) {
+    const std::string pages[] = {
+        "<html><body><h1>Usluga trenutno nije dostupna</h1></body></html>",
+        Page({}),
+        Page({"./", "SUPORT/", "/zunor/SUPORT/a.exe", "SETUP_ZUNOR.rar", "Zunor2021VK.rar"}),
+        "<a href=\"https://other/zunor/a.exe\"><a href=\"/zunor/SUPORT/s.dll\">",
+    };
+    for (const std::string& page : pages) {
+        Recorder r;
+        FakeWindow w{r};
+        FakeFiles f{r};
+        FakeNetwork n{r, f};
+        FakeSystem s{r};
+        FakeRegistration g{r, f};
+        n.pages[L"https://srv/zunor"] = page;
+        n.pages[L"https://srv/zunor/SUPORT"] = Page({"s.dll"});
+        n.pages[L"https://srv/zunor/TEMPLATE"] = Page({});
+        try {
+            InstallationRun(w, n, f, s, g, log, kBase).Execute();
+            ADD_FAILURE() << "no failure for " << page;
+        } catch (const RunFailure& failure) {
+            EXPECT_EQ(failure.number, 13);
+            EXPECT_EQ(failure.description, texts::kNoFileListed);
+            EXPECT_EQ(failure.detail,
+                      L"Na stranici nema nijedne veze ka datoteci programa (HTTP status 200).");
+            EXPECT_EQ(failure.context, L"Adresa: https://srv/zunor");
+            EXPECT_FALSE(failure.systemError);
+        }
+        EXPECT_TRUE(r.Starting(L"download").empty()) << page;
+    }
+    // Read from an earlier run's copy after the download failed: the failed download is why.
+    ServeAll({}, {}, {"s.dll"});
+    net.failures[L"https://srv/zunor"] = HttpFailure(503);
+    files.contents[L"C:\\I\\zunor2021\\pdown.ini"] = "<html>503</html>";
+    const RunFailure failure = RunExpectingFailure();
+    EXPECT_EQ(failure.number, 503);
+    EXPECT_EQ(failure.description, texts::kListingFailed);
+    EXPECT_FALSE(failure.systemError);
+}
+
+// IIS and Tomcat link their files by absolute path, IIS in capitals; some servers write the target
+// with character references or as a full address.
+TEST_F(RunTest, AbsoluteLinksIntoEachFolderAreItsFilesAndOthersArePassedOver) {
+    net.pages[L"https://srv/zunor"] =
+        "<pre><A HREF=\"/\">[To Parent Directory]</A><br><br> 3/1/2021 12:00 PM &lt;dir&gt; <A "
+        "HREF=\"/zunor/SUPORT/\">SUPORT</A><br> 3/1/2021 12:00 PM 12 <A HREF=\"/zunor/a%20b.exe\">a "
+        "b.exe</A><br>"
+        " <A HREF=\"/zunor/Zunor2021VK.rar\">x</A><br><A HREF=\"https://SRV:443/zunor/c.exe\">c</A><br>"
+        "<A HREF=\"/zunor/SUPORT/x.dll\">x</A><br><A HREF=\"https://other/zunor/d.exe\">d</A><br></pre>";
+    net.pages[L"https://srv/zunor/SUPORT"] = "<a href=\"&#47;zunor&#47;SUPORT&#47;s.dll\">s.dll</a>";
+    net.pages[L"https://srv/zunor/TEMPLATE"] =
+        "<a href=\"/zunor/TEMPLATE/t.doc\"><a href=\"/zunor/TEMPLATE/..%2Fu\">";
+    const RunOutcome outcome = Run();
+    EXPECT_EQ(rec.Starting(L"download"),
+              (std::vector<std::wstring>{
+                  L"download https://srv/zunor/a%20b.exe -> C:\\I\\zunor2021\\a b.exe",
+                  L"download https://srv/zunor/c.exe -> C:\\I\\zunor2021\\c.exe",
+                  L"download https://srv/zunor/TEMPLATE/t.doc -> C:\\I\\zunor2021\\TEMPLATE\\t.doc",
+                  L"download https://srv/zunor/SUPORT/s.dll -> C:\\W\\S32\\s.dll"}));
+    EXPECT_EQ(outcome.failures, (std::vector<FailedItem>{{FailureKind::BadName, L"..%2Fu", {}}}));
+    EXPECT_TRUE(std::any_of(log.lines.begin(), log.lines.end(), [](const std::wstring& line) {
+        return line.find(L"pdown.ini: \"/\" \"/zunor/SUPORT/\" \"/zunor/SUPORT/x.dll\" "
+                         L"\"https://other/zunor/d.exe\"") != std::wstring::npos;
+    }));
 }
 
 TEST_F(RunTest, OlderListingIsUsedAndItsFailedDownloadReported) {
@@ -412,7 +515,7 @@ TEST_F(RunTest, AbsentDatabaseIsFetchedAndLookalikesAreOrdinaryFiles) {
     files.paths.insert(L"C:\\I\\zunor2021\\firme.mdb.bak");
     files.paths.insert(L"C:\\I\\zunor2021\\TEMPLATE\\firme.mdb");
     Run();
-    EXPECT_EQ(rec.Starting(L"file?"), std::vector<std::wstring>{L"file? C:\\I\\zunor2021\\firme.mdb"});
+    EXPECT_EQ(rec.Starting(L"file? C:\\I"), std::vector<std::wstring>{L"file? C:\\I\\zunor2021\\firme.mdb"});
     EXPECT_EQ(rec.Starting(L"download").size(), 3u);
 }
 
@@ -437,11 +540,11 @@ TEST_F(RunTest, FillMovesInsideAFileAndTheStatusNamesLargeOnes) {
     net.progress[L"https://srv/zunor/SUPORT/s.dll"] = {{3 * kMiB, 6 * kMiB}};
     Run();
     EXPECT_EQ(rec.Starting(L"progress"),
-              (std::vector<std::wstring>{L"progress 0.1", L"progress 0.2",   // a.exe
-                                         L"progress 0.25", L"progress 0.4",  // big.cab
-                                         L"progress 0.6",                    // c.exe
-                                         L"progress 0.8",                    // d.exe
-                                         L"progress 0.9", L"progress 1"}));  // s.dll
+              (std::vector<std::wstring>{L"progress 0.1", L"progress 0.2",  // a.exe
+                                         L"progress 0.25", L"progress 0.4", // big.cab
+                                         L"progress 0.6",                   // c.exe
+                                         L"progress 0.8",                   // d.exe
+                                         L"progress 0.9", L"progress 1"})); // s.dll
     const std::wstring downloading = texts::kDownloading;
     const std::wstring finishing = texts::kFinishing;
     std::vector<std::wstring> captions;
@@ -450,15 +553,14 @@ TEST_F(RunTest, FillMovesInsideAFileAndTheStatusNamesLargeOnes) {
             captions.push_back(call);
         }
     }
-    EXPECT_EQ(captions,
-              (std::vector<std::wstring>{L"status " + downloading,
-                                         L"status " + downloading + L" - big.cab (0,0 od 4,0 MB)",
-                                         L"status " + downloading + L" - big.cab (1,0 od 4,0 MB)",
-                                         L"status " + downloading + L" - big.cab (4,0 od 4,0 MB)",
-                                         L"status " + downloading, // the name goes with the file
-                                         L"status " + finishing,
-                                         L"status " + finishing + L" - s.dll (3,0 od 6,0 MB)",
-                                         L"status " + finishing}));
+    EXPECT_EQ(captions, (std::vector<std::wstring>{L"status " + downloading,
+                                                   L"status " + downloading + L" - big.cab (0,0 od 4,0 MB)",
+                                                   L"status " + downloading + L" - big.cab (1,0 od 4,0 MB)",
+                                                   L"status " + downloading + L" - big.cab (4,0 od 4,0 MB)",
+                                                   L"status " + downloading, // the name goes with the file
+                                                   L"status " + finishing,
+                                                   L"status " + finishing + L" - s.dll (3,0 od 6,0 MB)",
+                                                   L"status " + finishing}));
 }
 
 TEST_F(RunTest, LargeFileIsLoggedEveryTenth) {
@@ -497,7 +599,7 @@ TEST_F(RunTest, FailedDownloadIsAnItemAndTheRunGoesOn) {
 }
 
 TEST_F(RunTest, ComponentIsRegisteredOnlyWhenACopyIsThere) {
-    ServeAll({}, {}, {"new.dll", "old.dll", "bad.ocx"});
+    ServeAll({"a.exe"}, {}, {"new.dll", "old.dll", "bad.ocx"});
     net.failures[L"https://srv/zunor/SUPORT/new.dll"] = HttpFailure(404);
     net.failures[L"https://srv/zunor/SUPORT/old.dll"] = HttpFailure(503);
     files.paths.insert(L"C:\\W\\S32\\old.dll");
@@ -513,7 +615,7 @@ TEST_F(RunTest, ComponentIsRegisteredOnlyWhenACopyIsThere) {
 }
 
 TEST_F(RunTest, FinishingFailuresAreItemsAndTheRunGoesOn) {
-    ServeAll({}, {}, {});
+    ServeAll({"a.exe"}, {}, {});
     sys.settingResult = false;
     sys.layerResults[L"C:\\I\\zunor2021\\Zunor2021VK.exe"] = LayerWrite::Failed;
     sys.layerResults[L"C:\\I\\zunor2021\\updater.exe"] = LayerWrite::KeyAbsent;
@@ -532,7 +634,7 @@ TEST_F(RunTest, FinishingFailuresAreItemsAndTheRunGoesOn) {
 }
 
 TEST_F(RunTest, GroupFolderThatCannotBeMadeIsNoItemByItself) {
-    ServeAll({}, {}, {});
+    ServeAll({"a.exe"}, {}, {});
     files.mkdirFails[L"C:\\PD\\Programs\\Brantovik"] = 5;
     const RunOutcome outcome = Run();
     EXPECT_TRUE(outcome.failures.empty());
@@ -542,7 +644,7 @@ TEST_F(RunTest, GroupFolderThatCannotBeMadeIsNoItemByItself) {
 }
 
 TEST_F(RunTest, SetupFolderValuesAreWrittenOnlyWhereEmpty) {
-    ServeAll({}, {}, {});
+    ServeAll({"a.exe"}, {}, {});
     sys.setupFolder = L"D:\\"; // a drive root: the value name doubles the backslash
     sys.layers[L"D:\\\\updater.exe"] = L"";
     sys.layers[L"D:\\\\Zunor2021VK.exe"] = L"HIGHDPIAWARE";
@@ -567,7 +669,7 @@ TEST_F(RunTest, SetupFolderValuesAreWrittenOnlyWhereEmpty) {
 }
 
 TEST_F(RunTest, NoShortcutCallsWhenBothOptionsAreCleared) {
-    ServeAll({}, {}, {});
+    ServeAll({"a.exe"}, {}, {});
     window.desktopChosen = false;
     window.groupChosen = false;
     Run();
@@ -594,8 +696,8 @@ TEST_F(RunTest, RefusedNamesAreReportedAndNeverRequested) {
 }
 
 TEST_F(RunTest, NavigationLinksAreLoggedButNeitherRequestedNorReported) {
-    ServeAll({".", "..", "./SUPORT", "template", "#file", "", "https://caddyserver.com", "./a.exe"}, {"..", "./"},
-             {"./s.dll"});
+    ServeAll({".", "..", "./SUPORT", "template", "#file", "", "https://caddyserver.com", "./a.exe"},
+             {"..", "./"}, {"./s.dll"});
     const RunOutcome outcome = Run();
     EXPECT_TRUE(outcome.failures.empty());
     EXPECT_EQ(rec.Starting(L"download"),
@@ -610,8 +712,9 @@ TEST_F(RunTest, NavigationLinksAreLoggedButNeitherRequestedNorReported) {
     }
     ASSERT_EQ(passedOver.size(), 3u);
     EXPECT_NE(passedOver[1].find(L"sdown.ini: \"?C=N;O=D\" \"/\""), std::wstring::npos) << passedOver[1];
-    EXPECT_NE(passedOver[0].find(L"pdown.ini: \"?C=N;O=D\" \"/\" \".\" \"..\" \"./SUPORT\" \"template\" \"#file\" \"\" "
-                                 L"\"https://caddyserver.com\""),
+    EXPECT_NE(passedOver[0].find(
+                  L"pdown.ini: \"?C=N;O=D\" \"/\" \".\" \"..\" \"./SUPORT\" \"template\" \"#file\" \"\" "
+                  L"\"https://caddyserver.com\""),
               std::wstring::npos)
         << passedOver[0];
 }
@@ -654,9 +757,10 @@ TEST_F(RunTest, RecordAndEntryCoverWhatTheRunPlaced) {
     reg.productVersion = L"2021.4.2";
     const RunOutcome outcome = Run();
     ASSERT_TRUE(outcome.failures.empty());
-    EXPECT_EQ(rec.Starting(L"count up"), (std::vector<std::wstring>{L"count up C:\\W\\S32\\s.dll",
-                                                                   L"count up C:\\W\\S32\\old.dll (was there)"}));
-    const auto record = ParseRecord(files.contents.at(L"C:\\I\\zunor2021\\ukloni.dat"));
+    EXPECT_EQ(rec.Starting(L"count up"),
+              (std::vector<std::wstring>{L"count up C:\\W\\S32\\s.dll",
+                                         L"count up C:\\W\\S32\\old.dll (was there)"}));
+    const auto record = ParseRecord(files.contents.at(L"C:\\PF\\Brantovik\\Uklanjanje\\ukloni.dat"));
     ASSERT_TRUE(record.has_value());
     const std::vector<std::pair<RecordKind, std::wstring>> expected{
         {RecordKind::Folder, L"C:\\I\\"},
@@ -677,7 +781,8 @@ TEST_F(RunTest, RecordAndEntryCoverWhatTheRunPlaced) {
         {RecordKind::Shortcut, L"C:\\U\\Desktop\\Brantovik ZUNOR 2021.lnk"},
         {RecordKind::Folder, L"C:\\PD\\Programs\\Brantovik"},
         {RecordKind::Shortcut, L"C:\\PD\\Programs\\Brantovik\\ZUNOR.lnk"},
-        {RecordKind::Uninstaller, L"C:\\I\\zunor2021\\ukloni.exe"},
+        {RecordKind::Folder, L"C:\\PF\\Brantovik\\Uklanjanje"},
+        {RecordKind::Uninstaller, L"C:\\PF\\Brantovik\\Uklanjanje\\ukloni.exe"},
     };
     std::vector<std::pair<RecordKind, std::wstring>> got;
     for (const RecordEntry& e : record->entries) {
@@ -694,17 +799,29 @@ TEST_F(RunTest, RecordAndEntryCoverWhatTheRunPlaced) {
     entry.installLocation = L"C:\\I\\zunor2021";
     entry.installDate = L"20261208";
     entry.estimatedSizeKiB = static_cast<std::uint32_t>((record->TotalBytes() + 1023) / 1024);
-    entry.uninstallString = L"\"C:\\I\\zunor2021\\ukloni.exe\" /UNINSTALL";
-    entry.quietUninstallString = L"\"C:\\I\\zunor2021\\ukloni.exe\" /UNINSTALL /S";
+    entry.uninstallString = L"\"C:\\PF\\Brantovik\\Uklanjanje\\ukloni.exe\" /UNINSTALL";
+    entry.quietUninstallString = L"\"C:\\PF\\Brantovik\\Uklanjanje\\ukloni.exe\" /UNINSTALL /S";
     EXPECT_EQ(*reg.entry, entry);
-    EXPECT_EQ(reg.seal, SealOf(files.contents.at(L"C:\\I\\zunor2021\\ukloni.dat")));
+    EXPECT_EQ(reg.seal, SealOf(files.contents.at(L"C:\\PF\\Brantovik\\Uklanjanje\\ukloni.dat")));
+    // "Zavrsi" may start the product as placed, and only that: the window knows it once it is there.
+    const std::wstring product = L"C:\\I\\zunor2021\\Zunor2021VK.exe";
+    ASSERT_TRUE(outcome.product.has_value());
+    EXPECT_EQ(*outcome.product, (ProductFile{product, *files.FileSize(product), *files.FileSha256(product)}));
+    EXPECT_EQ(window.product, outcome.product);
+    EXPECT_LT(std::find(rec.calls.begin(), rec.calls.end(), L"product " + product) - rec.calls.begin(),
+              std::find(rec.calls.begin(), rec.calls.end(), L"disable next") - rec.calls.begin());
 }
 
+// An earlier version kept the copy and the record beside the product: the update moves them to the
+// removal folder.
 TEST_F(RunTest, UpdateKeepsEarlierEntriesAndCountsNoComponentTwice) {
     InstallRecord earlier;
     earlier.Add(RecordKind::File, L"C:\\I\\zunor2021\\gone.exe", 5);
     earlier.Add(RecordKind::Component, L"C:\\W\\S32\\s.dll", 5);
+    earlier.Add(RecordKind::Uninstaller, L"C:\\I\\zunor2021\\ukloni.exe", 5);
     files.contents[L"C:\\I\\zunor2021\\ukloni.dat"] = FormatRecord(earlier);
+    files.paths.insert(L"C:\\I\\zunor2021\\ukloni.dat");
+    files.paths.insert(L"C:\\I\\zunor2021\\ukloni.exe");
     files.paths.insert(L"C:\\W\\S32\\s.dll");
     reg.counts[L"C:\\W\\S32\\s.dll"] = 1;
     ServeAll({"a.exe"}, {}, {"s.dll"});
@@ -712,18 +829,29 @@ TEST_F(RunTest, UpdateKeepsEarlierEntriesAndCountsNoComponentTwice) {
     EXPECT_TRUE(rec.Starting(L"count up").empty());
     EXPECT_EQ(reg.counts.at(L"C:\\W\\S32\\s.dll"), 1u);
     EXPECT_EQ(reg.entry->displayVersion, L"2021.1.0") << "no version resource: the setup program's own";
-    const auto record = ParseRecord(files.contents.at(L"C:\\I\\zunor2021\\ukloni.dat"));
+    const auto record = ParseRecord(files.contents.at(L"C:\\PF\\Brantovik\\Uklanjanje\\ukloni.dat"));
     ASSERT_TRUE(record.has_value());
     EXPECT_TRUE(record->Has(RecordKind::File, L"C:\\I\\zunor2021\\gone.exe"));
     EXPECT_TRUE(record->Has(RecordKind::File, L"C:\\I\\zunor2021\\a.exe"));
     EXPECT_EQ(record->Of(RecordKind::Component).size(), 1u);
+    EXPECT_EQ(record->Of(RecordKind::Uninstaller),
+              (std::vector<RecordEntry>{
+                  {RecordKind::Uninstaller, L"C:\\PF\\Brantovik\\Uklanjanje\\ukloni.exe", 1000}}));
+    EXPECT_FALSE(files.paths.contains(L"C:\\I\\zunor2021\\ukloni.exe"));
+    EXPECT_FALSE(files.paths.contains(L"C:\\I\\zunor2021\\ukloni.dat"));
+    EXPECT_LT(std::find(rec.calls.begin(), rec.calls.end(),
+                        L"copy setup -> C:\\PF\\Brantovik\\Uklanjanje\\ukloni.exe") -
+                  rec.calls.begin(),
+              std::find(rec.calls.begin(), rec.calls.end(), L"delete C:\\I\\zunor2021\\ukloni.exe") -
+                  rec.calls.begin());
 }
 
 // An update never vouches for what it did not place: of a record the entry's seal does not vouch for (an
 // earlier version's, or one changed since), lines no installation makes are left out, and so are
 // components this run does not place.
 TEST_F(RunTest, UpdateSealsOnlyWhatInstallationsMake) {
-    const std::wstring path = L"C:\\I\\zunor2021\\ukloni.dat";
+    const std::wstring path = L"C:\\PF\\Brantovik\\Uklanjanje\\ukloni.dat";
+    files.paths.insert(path);
     InstallRecord earlier;
     earlier.Add(RecordKind::File, L"C:\\I\\zunor2021\\gone.exe", 5);
     earlier.Add(RecordKind::File, L"C:\\W\\S32\\kernel32.dll", 5);
@@ -753,18 +881,33 @@ TEST_F(RunTest, UpdateSealsOnlyWhatInstallationsMake) {
 }
 
 TEST_F(RunTest, RegistrationFailuresAreItems) {
-    ServeAll({}, {}, {"s.dll"});
+    ServeAll({"a.exe"}, {}, {"s.dll"});
     reg.failingCounts.insert(L"C:\\W\\S32\\s.dll");
     reg.copyWorks = false;
     files.writable = false;
     const RunOutcome outcome = Run();
-    EXPECT_EQ(outcome.failures, (std::vector<FailedItem>{
-                                    {FailureKind::SharedCount, L"C:\\W\\S32\\s.dll", L""},
-                                    {FailureKind::Uninstaller, L"C:\\I\\zunor2021\\ukloni.exe", L""},
-                                    {FailureKind::Record, L"C:\\I\\zunor2021\\ukloni.dat", L""},
-                                    {FailureKind::UninstallEntry, texts::kUninstallKey, L""},
-                                }));
+    EXPECT_EQ(outcome.failures,
+              (std::vector<FailedItem>{
+                  {FailureKind::SharedCount, L"C:\\W\\S32\\s.dll", L""},
+                  {FailureKind::Uninstaller, L"C:\\PF\\Brantovik\\Uklanjanje\\ukloni.exe", L""},
+                  {FailureKind::Record, L"C:\\PF\\Brantovik\\Uklanjanje\\ukloni.dat", L""},
+                  {FailureKind::UninstallEntry, texts::kUninstallKey, L""},
+              }));
     EXPECT_FALSE(reg.entry.has_value()) << "an entry without a copy to run";
+
+    // A removal folder that cannot be made one only administrators write gets neither copy nor record.
+    reg.failingCounts.clear();
+    reg.copyWorks = true;
+    reg.protectWorks = false;
+    files.writable = true;
+    rec.calls.clear();
+    EXPECT_EQ(Run().failures,
+              (std::vector<FailedItem>{
+                  {FailureKind::Uninstaller, L"C:\\PF\\Brantovik\\Uklanjanje\\ukloni.exe", L""},
+                  {FailureKind::Record, L"C:\\PF\\Brantovik\\Uklanjanje\\ukloni.dat", L""},
+              }));
+    EXPECT_TRUE(rec.Starting(L"copy setup").empty());
+    EXPECT_FALSE(reg.entry.has_value());
 }
 
 TEST_F(RunTest, RunningProductIsClosedFirstOrNothingIsMade) {
@@ -774,7 +917,8 @@ TEST_F(RunTest, RunningProductIsClosedFirstOrNothingIsMade) {
     const RunOutcome stopped = Run();
     EXPECT_TRUE(stopped.refused);
     EXPECT_EQ(rec.calls, (std::vector<std::wstring>{L"running? C:\\I\\zunor2021",
-                                                    std::wstring(L"retry? ") + texts::kProductRunning + product + L"\r\n",
+                                                    std::wstring(L"retry? ") + texts::kProductRunning +
+                                                        product + L"\r\n",
                                                     std::wstring(L"message ") + texts::kInstallStopped}));
     rec.calls.clear();
     sys.running = {{product}, {product}};
@@ -789,9 +933,11 @@ TEST_F(RunTest, RunningProductIsClosedFirstOrNothingIsMade) {
 TEST_F(RunTest, LeftoversOfEndedRunsGoBeforeAnythingIsPlaced) {
     ServeAll({"a.exe"}, {}, {"s.dll"});
     files.leftovers[L"C:\\I\\zunor2021"] = {L"C:\\I\\zunor2021\\a.exe.77.zunor-part"};
-    files.leftovers[L"C:\\W\\S32"] = {L"C:\\W\\S32\\S.DLL.77.zunor-part", L"C:\\W\\S32\\other.dll.77.zunor-part"};
+    files.leftovers[L"C:\\W\\S32"] = {L"C:\\W\\S32\\S.DLL.77.zunor-part",
+                                      L"C:\\W\\S32\\other.dll.77.zunor-part"};
     Run();
-    const auto first = std::find(rec.calls.begin(), rec.calls.end(), L"delete C:\\I\\zunor2021\\a.exe.77.zunor-part");
+    const auto first =
+        std::find(rec.calls.begin(), rec.calls.end(), L"delete C:\\I\\zunor2021\\a.exe.77.zunor-part");
     const auto download = std::find_if(rec.calls.begin(), rec.calls.end(),
                                        [](const std::wstring& c) { return c.starts_with(L"download"); });
     EXPECT_LT(first, download);

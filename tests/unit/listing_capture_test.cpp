@@ -1,5 +1,7 @@
 // The parser against index pages that real servers made of one folder tree (captured by
-// tools/listings/capture.sh): each server's own link forms, line ends and order.
+// tools/listings/capture.sh): each server's own link forms, line ends and order. IIS's pages are
+// written by hand in the form its directory browsing documents (one <pre> line, absolute links in
+// capitals, "&lt;dir&gt;" folders), since it runs on Windows only.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -23,7 +25,16 @@ std::string Page(const std::string& server, const std::string& folder) {
 }
 
 const char* const kServers[] = {"apache-fancy", "apache-plain", "nginx", "python-http-server",
-                                "caddy",        "mini-httpd",   "webfs"};
+                                "caddy",        "mini-httpd",   "webfs", "h2o",
+                                "tomcat",       "iis"};
+
+// Where the pages came from, as the installer knows it.
+constexpr std::string_view kOrigin = "https://localhost:8443";
+
+Names Parse(const std::string& server, const std::string& folder, ListingKind kind,
+            Names* navigation = nullptr) {
+    return ParseListing(Page(server, folder), kind, navigation, kOrigin);
+}
 
 TEST(CapturedListings, ProgramFolderOfEachServer) {
     const std::string longName = "Zunor_kontni_plan_za_preduzetnike_i_pravna_lica_2021_verzija.dat";
@@ -40,6 +51,23 @@ TEST(CapturedListings, ProgramFolderOfEachServer) {
     EXPECT_EQ(ParseListing(Page("python-http-server", "zunor"), ListingKind::Program),
               (Names{"firme.mdb", "my%20file%26b.txt", "SHA256SUMS", "updater.exe", "Zunor2021VK.exe",
                      longName, "%C4%8Dvor.dat"}));
+    // <A HREF="name">
+    EXPECT_EQ(Parse("h2o", "zunor", ListingKind::Program),
+              (Names{"SHA256SUMS", "Zunor2021VK.exe", longName, "firme.mdb", "my%20file&amp;b.txt",
+                     "updater.exe", "%C4%8Dvor.dat"}));
+    // <a href="/zunor/name">, in the order of the folder on disk, "&" as it stands.
+    EXPECT_EQ(Parse("tomcat", "zunor", ListingKind::Program),
+              (Names{"my%20file&b.txt", "firme.mdb", "Zunor2021VK.exe", "%C4%8Dvor.dat", "SHA256SUMS",
+                     "updater.exe", longName}));
+    // <A HREF="/zunor/name">, all on one line.
+    EXPECT_EQ(Parse("iis", "zunor", ListingKind::Program),
+              (Names{"firme.mdb", "my%20file&amp;b.txt", "SHA256SUMS", "updater.exe", "Zunor2021VK.exe",
+                     longName, "%C4%8Dvor.dat"}));
+    // Absolute links are placed only with the page's origin known; the other servers' pages give
+    // the same names either way.
+    EXPECT_EQ(ParseListing(Page("tomcat", "zunor"), ListingKind::Program), Names{});
+    EXPECT_EQ(ParseListing(Page("iis", "zunor"), ListingKind::Program), Names{});
+    EXPECT_EQ(Parse("apache-fancy", "zunor", ListingKind::Program), apache);
 }
 
 // Every link of the program folder's page that is not a file: none is fetched, none is a failure.
@@ -71,11 +99,20 @@ TEST(CapturedListings, NavigationLinksOfEachServer) {
          }()},
         {"mini-httpd", {".", "..", "SUPORT", "TEMPLATE", "http://www.acme.com/software/mini_httpd/"}},
         {"webfs", {"/", "/zunor/", "../", "SUPORT/", "TEMPLATE/", "http://bytesex.org/webfs.html"}},
+        {"h2o", {"..", "SUPORT", "TEMPLATE"}},
+        {"tomcat", {"/", "/zunor/SUPORT/", "/zunor/TEMPLATE/"}},
+        {"iis", {"/", "/zunor/SUPORT/", "/zunor/TEMPLATE/"}},
     };
     for (const auto& c : cases) {
         Names navigation;
-        ParseListing(Page(c.server, "zunor"), ListingKind::Program, &navigation);
+        Parse(c.server, "zunor", ListingKind::Program, &navigation);
         EXPECT_EQ(navigation, c.navigation) << c.server;
+    }
+    // The sub-folders' parent, the program folder, is no file of theirs.
+    for (const char* server : {"tomcat", "iis"}) {
+        Names navigation;
+        Parse(server, "SUPORT", ListingKind::Support, &navigation);
+        EXPECT_EQ(navigation, Names{"/zunor/"}) << server;
     }
 }
 
@@ -103,7 +140,7 @@ TEST(CapturedListings, EveryServerGivesTheSameFilesInEveryFolder) {
     for (const char* server : kServers) {
         for (const auto& folder : folders) {
             Names decoded;
-            for (const std::string& raw : ParseListing(Page(server, folder.folder), folder.kind)) {
+            for (const std::string& raw : Parse(server, folder.folder, folder.kind)) {
                 const auto name = DecodeListedName(raw, nullptr);
                 ASSERT_TRUE(name) << server << ": " << raw;
                 std::string utf8; // the wide name back in UTF-8, to compare with the tree's bytes

@@ -41,9 +41,11 @@ TEST(ListingParser, LinkForms) {
     } cases[] = {
         {"<a href=\"a.dll\">", {"a.dll"}},
         {"<a href='a.dll'>", {"a.dll"}},
-        {"<a HREF=\"a.dll\">", {}},
-        {"<a Href=\"a.dll\">", {}},
+        {"<a HREF=\"a.dll\">", {"a.dll"}}, // the attribute's name in any case (IIS, H2O)
+        {"<a Href=\"a.dll\">", {"a.dll"}},
+        {"<A HREF=a.dll>", {"a.dll"}},
         {"<a href =\"a.dll\">", {}},
+        {"<a HREF =\"a.dll\">", {}},
         {"<a href= \"a.dll\">", {}}, // no target right after the equals sign
         {"<a href=a.dll>", {"a.dll"}},
         {"<a href=a.dll class=x>", {"a.dll"}},
@@ -98,6 +100,98 @@ TEST(ListingParser, NavigationLinksAreNeitherFilesNorFailures) {
     // Only the program folder has the two sub-folders.
     EXPECT_EQ(ParseListing("<a href=\"SUPORT\"><a href=\"./template\">", ListingKind::Support),
               (Names{"SUPORT", "template"}));
+}
+
+// Servers that link their files by absolute path (IIS, Tomcat) or full address: a target into the
+// listed folder names the file of its last part, as the page wrote it; everything else leads elsewhere.
+TEST(ListingParser, AbsoluteTargetsIntoTheListedFolderNameItsFiles) {
+    constexpr std::string_view kOrigin = "https://localhost:8443";
+    const struct {
+        ListingKind kind;
+        const char* target;
+        const char* name; // nullptr: navigation
+    } cases[] = {
+        {ListingKind::Program, "/zunor/a.dll", "a.dll"},
+        {ListingKind::Program, "/ZUNOR/A.DLL", "A.DLL"}, // IIS's folders know no case
+        {ListingKind::Program, "/%7Aunor/a.dll", "a.dll"},
+        {ListingKind::Program, "/zunor/my%20file&amp;b.txt", "my%20file&amp;b.txt"},
+        {ListingKind::Program, "&#47;zunor&#47;a.dll", "a.dll"},
+        {ListingKind::Program, "&#x2F;zunor&#x2f;a&amp;b.dll", "a&amp;b.dll"},
+        {ListingKind::Program, "/zunor/a b.dll", "a b.dll"},
+        {ListingKind::Program, "https://localhost:8443/zunor/a.dll", "a.dll"},
+        {ListingKind::Program, "HTTPS://LocalHost:8443/zunor/a.dll", "a.dll"},
+        {ListingKind::Support, "/zunor/SUPORT/a.dll", "a.dll"},
+        {ListingKind::Support, "/zunor/suport/a.dll", "a.dll"},
+        {ListingKind::Template, "https://localhost:8443/zunor/TEMPLATE/a.rtf", "a.rtf"},
+        // The name rules see what the last part holds, and refuse it.
+        {ListingKind::Program, "/zunor/..%2Fx", "..%2Fx"},
+        {ListingKind::Program, "/zunor/a.dll?v=2", "a.dll?v=2"},
+        // The site, the folder itself, its parent, its sub-folders, other folders.
+        {ListingKind::Program, "/", nullptr},
+        {ListingKind::Program, "/zunor", nullptr},
+        {ListingKind::Program, "/zunor/", nullptr},
+        {ListingKind::Program, "&#47;zunor&#47;", nullptr},
+        {ListingKind::Program, "/zunor/SUPORT/", nullptr},
+        {ListingKind::Program, "/zunor/Template", nullptr},
+        {ListingKind::Program, "/zunor/SUPORT/a.dll", nullptr},
+        {ListingKind::Program, "/zunor/x/a.dll", nullptr},
+        {ListingKind::Program, "/zunor/./a.dll", nullptr},
+        {ListingKind::Program, "/other/a.dll", nullptr},
+        {ListingKind::Program, "/zunor/?C=N;O=D", nullptr},
+        {ListingKind::Program, "/zunor/..", nullptr},
+        {ListingKind::Program, "/zunor/#top", nullptr},
+        {ListingKind::Support, "/zunor/a.dll", nullptr},
+        {ListingKind::Support, "/zunor/SUPORT/TEMPLATE/a.dll", nullptr},
+        // Other origins: another port, host or scheme, credentials, no scheme at all.
+        {ListingKind::Program, "https://localhost/zunor/a.dll", nullptr},
+        {ListingKind::Program, "https://localhost:8444/zunor/a.dll", nullptr},
+        {ListingKind::Program, "https://example.com:8443/zunor/a.dll", nullptr},
+        {ListingKind::Program, "http://localhost:8443/zunor/a.dll", nullptr},
+        {ListingKind::Program, "https://u@localhost:8443/zunor/a.dll", nullptr},
+        {ListingKind::Program, "https://localhost:8443", nullptr},
+        {ListingKind::Program, "https:/zunor/a.dll", nullptr},
+        {ListingKind::Program, "//localhost:8443/zunor/a.dll", nullptr},
+    };
+    for (const auto& c : cases) {
+        const std::string page = std::string("<A HREF=\"") + c.target + "\">x</A>";
+        std::vector<std::string> navigation;
+        const Names names = ParseListing(page, c.kind, &navigation, kOrigin);
+        EXPECT_EQ(names, c.name ? Names{c.name} : Names{}) << c.target;
+        EXPECT_EQ(navigation, c.name ? Names{} : Names{c.target}) << c.target;
+        // Without the page's origin, no absolute target is placed.
+        EXPECT_EQ(ParseListing(page, c.kind), Names{}) << c.target;
+    }
+    // The default port is no port; the archives stay out; a blank is escaped in the request.
+    EXPECT_EQ(ParseListing("<a href=\"https://srv:443/zunor/a.dll\">", ListingKind::Program, nullptr,
+                           "https://SRV"),
+              Names{"a.dll"});
+    EXPECT_EQ(ParseListing("<a href=\"/zunor/SETUP_ZUNOR.rar\"><a href=\"/zunor/Zunor2021VK.rar\">",
+                           ListingKind::Program, nullptr, kOrigin),
+              Names{});
+    const auto blank = DecodeListedName("a b.dll", nullptr);
+    ASSERT_TRUE(blank);
+    EXPECT_EQ(blank->urlName, L"a%20b.dll");
+    // The name, not the whole address, is held to the longest name.
+    const std::string name93(93, 'n');
+    const std::string name94(94, 'm');
+    const std::string base = std::string(kOrigin) + "/zunor/TEMPLATE/";
+    EXPECT_EQ(ParseListing("<a href=\"" + base + name93 + "\"><a href=\"" + base + name94 + "\">",
+                           ListingKind::Template, nullptr, kOrigin),
+              Names{name93});
+}
+
+// Character references are read before a target is placed: a relative target that is written as a
+// sort link, a folder or the parent leads elsewhere too.
+TEST(ListingParser, RelativeTargetsAreReadWithTheirReferencesDecoded) {
+    std::vector<std::string> navigation;
+    EXPECT_EQ(
+        ParseListing("<a href=\"&#63;C=N\"><a href=\"SUPORT&#47;\"><a href=\"&#46;&#46;\">"
+                     "<a href=\"&#46;/a.dll\"><a href=\"a&#47;b\"><a href=\"a&#0;b\"><a href=\"x&amp;y\">",
+                     ListingKind::Support, &navigation),
+        (Names{"a.dll", "a&#47;b", "a&#0;b", "x&amp;y"}));
+    EXPECT_EQ(navigation, (Names{"&#63;C=N", "SUPORT&#47;", "&#46;&#46;"}));
+    EXPECT_FALSE(DecodeListedName("a&#47;b", nullptr));
+    EXPECT_FALSE(DecodeListedName("a&#0;b", nullptr));
 }
 
 TEST(ListingParser, ArchivesAreSkippedInTheProgramListingOnly) {

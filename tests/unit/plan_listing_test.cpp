@@ -108,6 +108,19 @@ TEST_F(ListPlanTest, ListingThatCannotBeHadEndsWithItsAddressAndPrintsNoPlan) {
     EXPECT_TRUE(printed.empty());
 }
 
+TEST_F(ListPlanTest, ProgramPageThatLinksNoFileEndsAsTheInstallationWould) {
+    net.pages[L"https://srv/zunor/SUPORT"] = Page({"s.dll"});
+    net.pages[L"https://srv/zunor"] = Page({"SUPORT/", "TEMPLATE/"});
+    try {
+        List();
+        ADD_FAILURE() << "no failure";
+    } catch (const RunFailure& failure) {
+        EXPECT_EQ(failure.description, texts::kNoFileListed);
+        EXPECT_EQ(failure.context, L"Adresa: https://srv/zunor");
+    }
+    EXPECT_TRUE(printed.empty());
+}
+
 // A file in place whose bytes SHA256SUMS vouches for shows as current, one with other bytes comes
 // again; /REPAIR fetches both.
 TEST_F(ListPlanTest, FilesInPlaceAsListedAreCurrentUnlessRepairing) {
@@ -132,6 +145,41 @@ TEST_F(ListPlanTest, FilesInPlaceAsListedAreCurrentUnlessRepairing) {
         EXPECT_EQ(printed[3], repair ? L"Ukupno: 2 za preuzimanje, 0 zadrzano, 0 preskoceno."
                                      : L"Ukupno: 1 za preuzimanje, 1 zadrzano, 0 preskoceno.");
     }
+}
+
+// Mirrors and signatures as the installation has them: the first origin whose sums the publisher signed
+// serves the plan, and its addresses are printed.
+TEST_F(ListPlanTest, TheFirstOriginWithSignedSumsServesThePlan) {
+    const std::string sums = std::string(64, 'a') + "  a.exe\n";
+    for (const std::wstring origin : {L"https://one", L"https://two"}) {
+        net.pages[origin + L"/zunor"] = Page({"SHA256SUMS", "SHA256SUMS.sig", "a.exe"});
+        net.pages[origin + L"/zunor/SHA256SUMS"] = sums;
+        net.pages[origin + L"/zunor/TEMPLATE"] = Page({});
+        net.pages[origin + L"/zunor/SUPORT"] = Page({});
+    }
+    net.pages[L"https://one/zunor/SHA256SUMS.sig"] = "someone else's";
+    net.pages[L"https://two/zunor/SHA256SUMS.sig"] = "publisher's";
+    const Publisher publisher{[](std::string_view, std::string_view signature) { return signature == "publisher's"; },
+                              false};
+    const auto list = [&](const wchar_t* servers) {
+        printed.clear();
+        return ListPlan(
+            net, files, sys, log, [&](std::wstring_view line) { printed.emplace_back(line); }, servers, L"C:\\P",
+            false, publisher);
+    };
+    EXPECT_EQ(list(L"https://one;https://two").downloads, 1u);
+    EXPECT_EQ(printed, (std::vector<std::wstring>{
+                           L"https://two/zunor/SHA256SUMS\t-\t" + std::wstring(texts::kPlanChecksums),
+                           L"https://two/zunor/SHA256SUMS.sig\t-\t" + std::wstring(texts::kPlanSignature),
+                           L"https://two/zunor/a.exe\tC:\\P\\zunor2021\\a.exe\t" +
+                               std::wstring(texts::kPlanDownloadChecked),
+                           L"Ukupno: 1 za preuzimanje, 0 zadrzano, 0 preskoceno.",
+                       }));
+    EXPECT_NE(std::find(log.lines.begin(), log.lines.end(),
+                        L"origin: https://one: passed over, " + std::wstring(texts::kSumsNotSigned) + L" " +
+                            texts::kSignatureInvalid),
+              log.lines.end());
+    EXPECT_THROW(list(L"https://one"), RunFailure);
 }
 
 } // namespace

@@ -11,8 +11,9 @@ namespace zunor::test {
 namespace {
 
 constexpr wchar_t kFolder[] = L"C:\\I\\zunor2021";
-constexpr wchar_t kRecord[] = L"C:\\I\\zunor2021\\ukloni.dat";
-constexpr wchar_t kCopy[] = L"C:\\I\\zunor2021\\ukloni.exe";
+constexpr wchar_t kRemovalFolder[] = L"C:\\PF\\Brantovik\\Uklanjanje";
+constexpr wchar_t kRecord[] = L"C:\\PF\\Brantovik\\Uklanjanje\\ukloni.dat";
+constexpr wchar_t kCopy[] = L"C:\\PF\\Brantovik\\Uklanjanje\\ukloni.exe";
 constexpr wchar_t kOwn[] = L"C:\\W\\S32\\own.dll";
 constexpr wchar_t kShared[] = L"C:\\W\\S32\\shared.dll";
 
@@ -20,8 +21,9 @@ class RemovalTest : public ::testing::Test, public RunFakes {
 protected:
     void SetUp() override {
         InstallRecord record;
-        for (const wchar_t* folder : {L"C:\\I\\", L"C:\\I\\zunor2021", L"C:\\I\\zunor2021\\DATA",
-                                      L"C:\\I\\zunor2021\\TEMPLATE", L"C:\\PD\\Programs\\Brantovik"}) {
+        for (const wchar_t* folder :
+             {L"C:\\I\\", L"C:\\I\\zunor2021", L"C:\\I\\zunor2021\\DATA", L"C:\\I\\zunor2021\\TEMPLATE",
+              L"C:\\PD\\Programs\\Brantovik", kRemovalFolder}) {
             record.Add(RecordKind::Folder, folder);
             files.paths.insert(folder);
         }
@@ -68,9 +70,10 @@ TEST_F(RemovalTest, RecordedItemsGoAndTheUserDataStays) {
         L"delete C:\\W\\S32\\own.dll",
         L"count down C:\\W\\S32\\shared.dll",
         L"delete entry",
-        L"delete C:\\I\\zunor2021\\ukloni.dat",
+        L"delete C:\\PF\\Brantovik\\Uklanjanje\\ukloni.dat",
         L"release copy",
-        L"delete C:\\I\\zunor2021\\ukloni.exe",
+        L"delete C:\\PF\\Brantovik\\Uklanjanje\\ukloni.exe",
+        L"rmdir C:\\PF\\Brantovik\\Uklanjanje",
         L"rmdir C:\\PD\\Programs\\Brantovik",
         L"rmdir C:\\I\\zunor2021\\TEMPLATE",
         L"rmdir C:\\I\\zunor2021\\DATA",
@@ -90,23 +93,28 @@ TEST_F(RemovalTest, RecordedItemsGoAndTheUserDataStays) {
     EXPECT_EQ(reg.counts.at(kShared), 1u);
     EXPECT_FALSE(reg.counts.contains(kOwn));
     EXPECT_TRUE(sys.layers.contains(L"C:\\I\\zunor2021\\updater.exe"));
-    EXPECT_EQ(rec.calls.at(1), std::wstring(L"confirm ") + texts::kRemoveQuestion);
-    EXPECT_EQ(rec.calls.back(), std::wstring(L"message ") + texts::kRemoveDone + L"\r\n\r\n" +
-                                    texts::kRemoveKeptIn + kFolder);
+    EXPECT_EQ(rec.calls.at(2), std::wstring(L"confirm ") + texts::kRemoveQuestion);
+    EXPECT_EQ(rec.calls.back(),
+              std::wstring(L"message ") + texts::kRemoveDone + L"\r\n\r\n" + texts::kRemoveKeptIn + kFolder);
 }
 
 TEST_F(RemovalTest, NothingIsChangedWithoutAYesOrWhileTheProductRuns) {
     files.contents.erase(kRecord);
+    files.paths.erase(kRecord);
     reg.entry.reset();
     EXPECT_EQ(Remove().end, RemovalOutcome::End::NothingToRemove);
+    // Without a record in the removal folder, an earlier version's beside the product is looked for.
+    EXPECT_EQ(rec.calls, (std::vector<std::wstring>{std::wstring(L"file? ") + kRecord,
+                                                    std::wstring(L"read ") + kFolder + L"\\ukloni.dat",
+                                                    std::wstring(L"message ") + texts::kRemoveNothing}));
     const std::wstring read = std::wstring(L"read ") + kRecord;
-    EXPECT_EQ(rec.calls, (std::vector<std::wstring>{read, std::wstring(L"message ") + texts::kRemoveNothing}));
 
     SetUp();
     rec.calls.clear();
     dialog.yes = false;
     EXPECT_EQ(Remove().end, RemovalOutcome::End::Stopped);
-    EXPECT_EQ(rec.calls, (std::vector<std::wstring>{read, std::wstring(L"confirm ") + texts::kRemoveQuestion}));
+    EXPECT_EQ(rec.calls, (std::vector<std::wstring>{std::wstring(L"file? ") + kRecord, read,
+                                                    std::wstring(L"confirm ") + texts::kRemoveQuestion}));
 
     rec.calls.clear();
     dialog.yes = true;
@@ -115,7 +123,8 @@ TEST_F(RemovalTest, NothingIsChangedWithoutAYesOrWhileTheProductRuns) {
     EXPECT_EQ(Remove().end, RemovalOutcome::End::Stopped);
     EXPECT_EQ(rec.Starting(L"retry?").size(), 2u);
     EXPECT_NE(rec.Starting(L"retry?")[0].find(L"Zunor2021VK.exe"), std::wstring::npos);
-    EXPECT_EQ(rec.Starting(L"retry?")[0].find(L"ukloni.exe"), std::wstring::npos) << "the copy runs the removal";
+    EXPECT_EQ(rec.Starting(L"retry?")[0].find(L"ukloni.exe"), std::wstring::npos)
+        << "the copy runs the removal";
     EXPECT_EQ(rec.calls.back(), std::wstring(L"message ") + texts::kRemoveStopped);
     EXPECT_TRUE(rec.Starting(L"delete").empty());
     EXPECT_TRUE(rec.Starting(L"count").empty());
@@ -146,7 +155,7 @@ TEST_F(RemovalTest, WhatCannotGoIsReportedAndKeptForAnotherTry) {
     EXPECT_FALSE(left->Has(RecordKind::File, L"C:\\I\\zunor2021\\TEMPLATE\\t.doc"));
     EXPECT_TRUE(left->Of(RecordKind::Component).empty()) << "its count was given back already";
     EXPECT_TRUE(left->Has(RecordKind::Uninstaller, kCopy));
-    EXPECT_EQ(left->Of(RecordKind::Folder).size(), 5u);
+    EXPECT_EQ(left->Of(RecordKind::Folder).size(), 6u);
     EXPECT_NE(rec.calls.back().find(texts::kRemoveIncompleteHeader), std::wstring::npos);
     EXPECT_EQ(reg.seal, SealOf(files.contents.at(kRecord))) << "the entry vouches for what stayed";
 }
@@ -171,7 +180,8 @@ TEST_F(RemovalTest, EditedOrDamagedRecordStopsBeforeAnyChange) {
             EXPECT_EQ(failure.description, description);
             EXPECT_EQ(failure.context, std::wstring(L"Datoteka: ") + kRecord);
         }
-        EXPECT_EQ(rec.calls, std::vector<std::wstring>{std::wstring(L"read ") + kRecord});
+        EXPECT_EQ(rec.calls, (std::vector<std::wstring>{std::wstring(L"file? ") + kRecord,
+                                                        std::wstring(L"read ") + kRecord}));
     }
 }
 

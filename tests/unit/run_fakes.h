@@ -73,6 +73,11 @@ public:
         r_.Add(L"retry? " + std::wstring(problem));
         return retries-- > 0;
     }
+    std::optional<ProductFile> product; // what the run said "Zavrsi" may start
+    void ProductPlaced(const ProductFile& p) override {
+        r_.Add(L"product " + p.path);
+        product = p;
+    }
     void ProcessPendingMessages() override {
         r_.Add(L"yield");
         if (onYield) {
@@ -91,10 +96,11 @@ public:
     std::map<std::wstring, std::string> contents;     // readable files
     std::map<std::wstring, unsigned long> mkdirFails; // folder -> system error
     std::set<std::wstring> outside;                   // paths IsInside refuses
+    std::set<std::wstring> redirected;                // folders that lead elsewhere (a link or junction)
     std::map<std::wstring, Removal> removals;         // path -> how RemoveFile ends (default: as it is)
     std::set<std::wstring> notEmpty;                  // folders RemoveFolder keeps
     bool writable = true;
-    std::map<std::wstring, std::wstring> shortPaths;  // existing path -> its short form (else itself)
+    std::map<std::wstring, std::wstring> shortPaths; // existing path -> its short form (else itself)
 
     bool PathExists(const std::wstring& p) override {
         r_.Add(L"exists? " + p);
@@ -123,6 +129,10 @@ public:
     bool IsInside(const std::wstring& folder, const std::wstring& p) override {
         r_.Add(L"inside? " + p);
         return p.starts_with(folder) && !outside.contains(p);
+    }
+    bool ReachedDirectly(const std::wstring& folder) override {
+        r_.Add(L"direct? " + folder);
+        return !redirected.contains(folder);
     }
     std::map<std::wstring, std::vector<std::wstring>> leftovers; // folder -> what LeftoverParts finds
     std::vector<std::wstring> LeftoverParts(const std::wstring& folder) override {
@@ -242,7 +252,8 @@ public:
         checksums[url] = options.expectedSha256;
         for (const Running& other : running) {
             if (Folded(other.destination) == Folded(dest)) {
-                ADD_FAILURE() << "two transfers at once into one file (Windows names are one whatever their case)";
+                ADD_FAILURE()
+                    << "two transfers at once into one file (Windows names are one whatever their case)";
             }
         }
         running.push_back({ticket, url, dest, options, current});
@@ -396,13 +407,22 @@ private:
 class FakeRegistration : public RunRegistration {
 public:
     FakeRegistration(Recorder& r, FakeFiles& files) : r_(r), files_(files) {}
-    std::optional<UninstallEntry> entry;           // what the system's list holds
-    std::map<std::wstring, unsigned long> counts;  // SharedDLLs
-    std::wstring productVersion;                   // the product's version resource; "" for none
+    std::optional<UninstallEntry> entry;          // what the system's list holds
+    std::map<std::wstring, unsigned long> counts; // SharedDLLs
+    std::wstring productVersion;                  // the product's version resource; "" for none
     bool copyWorks = true;
     bool entryWorks = true;
     std::set<std::wstring> failingCounts;
 
+    bool protectWorks = true;
+    std::wstring RemovalFolder() override { return L"C:\\PF\\Brantovik\\Uklanjanje"; }
+    bool ProtectRemovalFolder() override {
+        r_.Add(L"protect " + RemovalFolder());
+        if (protectWorks) {
+            files_.paths.insert(RemovalFolder());
+        }
+        return protectWorks;
+    }
     bool CopySetupProgram(const std::wstring& dest) override {
         r_.Add(L"copy setup -> " + dest);
         if (copyWorks) {
@@ -478,7 +498,7 @@ class FakeDialog : public RemovalDialog {
 public:
     explicit FakeDialog(Recorder& r) : r_(r) {}
     bool yes = true;
-    int retries = 0;  // how many times the user presses "retry" before cancelling
+    int retries = 0; // how many times the user presses "retry" before cancelling
 
     bool Confirm(std::wstring_view q) override {
         r_.Add(L"confirm " + std::wstring(q));
@@ -508,8 +528,9 @@ struct RunFakes {
     FakeDialog dialog{rec};
 
     RunOutcome Run() { return InstallationRun(window, net, files, sys, reg, log, kBase).Execute(); }
-    RemovalOutcome Remove(const std::wstring& programFolder = L"C:\\I\\zunor2021",
-                          const std::function<void(const std::vector<FailedItem>&)>& beforeRemovingCopy = {}) {
+    RemovalOutcome
+    Remove(const std::wstring& programFolder = L"C:\\I\\zunor2021",
+           const std::function<void(const std::vector<FailedItem>&)>& beforeRemovingCopy = {}) {
         return RemovalRun(dialog, files, sys, reg, log, programFolder).Execute(beforeRemovingCopy);
     }
 };

@@ -1,10 +1,14 @@
-// SHA-256 (CNG and the processor's instructions), downloads that must match a published checksum, and texts fetched into memory.
+// SHA-256 (CNG and the processor's instructions), downloads that must match a published checksum, texts
+// fetched into memory, and the publisher's signature on CNG.
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstring>
 #include <string>
 
+#include "common/sha256_plain.h"
 #include "download/modsetup.h"
+#include "download/signature_check.h"
 #include "download/sha256.h"
 #include "download/sha256_blocks.h"
 #include "tests/win/download_test_support.h"
@@ -177,6 +181,38 @@ TEST_F(ChecksumDownloadTest, TextIsFetchedIntoMemoryAndNothingStaysOnDisk) {
     EXPECT_TRUE(body.empty());
 
     EXPECT_EQ(ListNames(temp), before);
+}
+
+} // namespace
+} // namespace zunor::test
+
+namespace zunor::test {
+namespace {
+
+// The publisher's signature, checked by CNG against what openssl made when this tree was built.
+std::string Vector(const char* name) {
+    const std::optional<std::string> bytes =
+        ReadBytes(Servers().build + L"\\tests\\signature-vectors\\" + std::wstring(name, name + strlen(name)));
+    EXPECT_TRUE(bytes) << name;
+    return bytes.value_or("");
+}
+
+TEST(PublisherSignature, OnlyTheKeysOwnSignatureOverTheExactBytesVerifies) {
+    const std::string key = Vector("key.pub"), message = Vector("message");
+    EXPECT_TRUE(modSetup::VerifyPublisherSignature(key, message, Vector("good.sig")));
+    EXPECT_TRUE(modSetup::VerifyPublisherSignature(Vector("other.pub"), message, Vector("other.sig")));
+    EXPECT_FALSE(modSetup::VerifyPublisherSignature(key, message, Vector("other.sig")));
+    EXPECT_FALSE(modSetup::VerifyPublisherSignature(key, Vector("changed"), Vector("good.sig")));
+    EXPECT_FALSE(modSetup::VerifyPublisherSignature(key, message, Vector("truncated.sig")));
+    EXPECT_FALSE(modSetup::VerifyPublisherSignature(key, message, Vector("notder.sig")));
+    EXPECT_FALSE(modSetup::VerifyPublisherSignature("", message, Vector("good.sig")));
+    // One bit of r or s flipped, in the raw form CNG takes.
+    const std::optional<P256Point> point = P256KeyFromPem(key);
+    std::optional<P256Signature> rs = P256SignatureFromDer(Vector("good.sig"));
+    ASSERT_TRUE(point && rs);
+    EXPECT_TRUE(modSetup::VerifyP256(*point, Sha256Of(message), *rs));
+    (*rs)[40] ^= 0x01;
+    EXPECT_FALSE(modSetup::VerifyP256(*point, Sha256Of(message), *rs));
 }
 
 } // namespace

@@ -2,12 +2,14 @@
 # capture.sh BUILD_DIR PORT [OUTDIR]
 # Captures the directory-index pages that real servers make of one fixed folder tree, for the listing
 # parser's tests: Apache's fancy and plain index (tools/server/apache.sh), nginx's autoindex
-# (tools/server/nginx.sh), python's http.server, Caddy's browse, mini_httpd's and webfs's index
-# (tools/server/<name>.sh), each run locally on PORT, PORT+1, ... PORT+6.
+# (tools/server/nginx.sh), python's http.server, Caddy's browse, mini_httpd's, webfs's, H2O's and
+# Tomcat's index (tools/server/<name>.sh), each run locally on PORT, PORT+1, ... PORT+8.
 # Every page is fetched as the installer asks for it (the folder without its trailing slash,
 # following the server's redirect) and stored byte for byte as OUTDIR/<server>/<folder>.html; webfs
 # redirects that to plain http, so its pages are asked for with the slash.
 # OUTDIR defaults to tests/unit/data/listings. BUILD_DIR holds the test PKI (made if missing).
+# The pages in OUTDIR/iis/ are not captured (IIS runs on Windows only): they are written by hand in the
+# form IIS's directory browsing documents, and this script leaves them alone.
 set -euo pipefail
 [ $# -ge 2 ] || { echo "usage: capture.sh BUILD_DIR PORT [OUTDIR]" >&2; exit 2; }
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -39,6 +41,8 @@ cleanup() {
     bash "$source_dir/tools/server/caddy.sh" stop "$build" $((port + 4)) || true
     bash "$source_dir/tools/server/mini_httpd.sh" stop "$build" $((port + 5)) || true
     bash "$source_dir/tools/server/webfs.sh" stop "$build" $((port + 6)) || true
+    bash "$source_dir/tools/server/h2o.sh" stop "$build" $((port + 7)) || true
+    bash "$source_dir/tools/server/tomcat.sh" stop "$build" $((port + 8)) || true
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
 }
 trap cleanup EXIT
@@ -49,6 +53,8 @@ bash "$source_dir/tools/server/nginx.sh" start "$build" $((port + 2)) "$docroot"
 bash "$source_dir/tools/server/caddy.sh" start "$build" $((port + 4)) "$docroot"
 bash "$source_dir/tools/server/mini_httpd.sh" start "$build" $((port + 5)) "$docroot"
 bash "$source_dir/tools/server/webfs.sh" start "$build" $((port + 6)) "$docroot"
+bash "$source_dir/tools/server/h2o.sh" start "$build" $((port + 7)) "$docroot"
+bash "$source_dir/tools/server/tomcat.sh" start "$build" $((port + 8)) "$docroot"
 python3 -m http.server $((port + 3)) --bind 127.0.0.1 --directory "$docroot" >/dev/null 2>&1 &
 pids+=($!)
 deadline=$((SECONDS + 20))
@@ -70,5 +76,7 @@ capture python-http-server "http://127.0.0.1:$((port + 3))"
 capture caddy "https://localhost:$((port + 4))"
 capture mini-httpd "https://localhost:$((port + 5))"
 capture webfs "https://localhost:$((port + 6))" /
+capture h2o "https://localhost:$((port + 7))"
+capture tomcat "https://localhost:$((port + 8))"
 echo "captured into $out:"
 (cd "$out" && find . -type f | sort)

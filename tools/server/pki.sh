@@ -4,10 +4,13 @@
 # bad-certificate tests, a second CA that nobody trusts with a certificate of its own, and two more
 # certificates of the test CA: one for localhost that expired in 2021 and one for another host name;
 # a code-signing certificate of the test CA (codesign.p12, password in codesign.pass) that signs
-# test releases (tools/release/release.sh), and a timestamping one for the tests' RFC 3161 server.
+# test releases (tools/release/release.sh), a timestamping one for the tests' RFC 3161 server, and the
+# publisher key that signs the sample product's SHA256SUMS (publisher_key.sh; configuring makes it first).
 # Made fresh at test time; nothing here is ever added to the host's trust store.
 set -euo pipefail
 dir="$1"
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+bash "$here/publisher_key.sh" "$dir" >/dev/null
 mkdir -p "$dir"
 cd "$dir"
 # A server certificate of an earlier version lacks the proxied name: it is made again.

@@ -1,5 +1,5 @@
-# Sourced by the server scripts (apache.sh, nginx.sh, caddy.sh, mini_httpd.sh, webfs.sh, squid.sh), which set
-# $pidfile before calling these.
+# Sourced by the server scripts (apache.sh, nginx.sh, caddy.sh, mini_httpd.sh, webfs.sh, h2o.sh, tomcat.sh,
+# squid.sh), which set $pidfile before calling these.
 
 # running: the server of $pidfile is alive. stop_server: ends it (TERM, then KILL after 15 s).
 running() { [ -f "$pidfile" ] && kill -0 "$(cat "$pidfile")" 2>/dev/null; }
@@ -16,13 +16,13 @@ stop_server() {
     rm -f "$pidfile"
 }
 
-# wait_ready NAME URL DIR CA: polls URL until the server answers (20 s
-# at most); on time-out shows DIR/error.log, stops the server and exits 1.
+# wait_ready NAME URL DIR CA [SECONDS]: polls URL until the server answers (20 s, or SECONDS, at
+# most); on time-out shows DIR/error.log, stops the server and exits 1.
 # Then empties DIR/access.log: the readiness probe is not a test's request. A server writes the
 # probe's line after its answer, so the log is emptied once that line is there (5 s at most).
 wait_ready() {
     local name="$1" url="$2" dir="$3" ca="$4"
-    local deadline=$((SECONDS + 20))
+    local deadline=$((SECONDS + ${5:-20}))
     until curl -s -o /dev/null --cacert "$ca" "$url"; do
         if [ $SECONDS -ge $deadline ]; then
             echo "$name did not answer at $url" >&2

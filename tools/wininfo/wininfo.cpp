@@ -7,10 +7,18 @@
 //                           when it does not exist
 //   wininfo version FILE    "version=" the file's version resource as the installer reads it; exit 1
 //                           when it has none
+//   wininfo writers PATH    "writers=" the SIDs its DACL lets write, add or delete (space-separated),
+//                           "owner=" its owner's SID; exit 1 when they cannot be read
+//   wininfo shell           "pid=" and "image=" of the process that owns the desktop shell's window
+//                           (GetShellWindow(); where there is none, as under Wine, the desktop window)
 #include <windows.h>
 
 #include <fcntl.h>
 #include <io.h>
+
+#include <aclapi.h>
+#include <sddl.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <string>
@@ -82,6 +90,59 @@ int PrintVersion(const wchar_t* path) {
     return 0;
 }
 
+std::wstring SidText(PSID sid) {
+    wchar_t* text = nullptr;
+    if (!ConvertSidToStringSidW(sid, &text)) return L"?";
+    std::wstring out = text;
+    LocalFree(text);
+    return out;
+}
+
+int PrintWriters(const wchar_t* path) {
+    PSID owner = nullptr;
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetNamedSecurityInfoW(path, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
+                              nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
+        std::fprintf(stderr, "wininfo: no security information\n");
+        return 1;
+    }
+    constexpr DWORD kWrite = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA | FILE_WRITE_ATTRIBUTES |
+                             FILE_DELETE_CHILD | DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
+    std::wstring writers = dacl ? L"" : L"S-1-1-0"; // no DACL: everyone
+    for (DWORD i = 0; dacl && i < dacl->AceCount; ++i) {
+        void* ace = nullptr;
+        if (GetAce(dacl, i, &ace) && static_cast<ACE_HEADER*>(ace)->AceType == ACCESS_ALLOWED_ACE_TYPE &&
+            (static_cast<ACCESS_ALLOWED_ACE*>(ace)->Mask & kWrite))
+            writers += (writers.empty() ? L"" : L" ") +
+                       SidText(reinterpret_cast<PSID>(&static_cast<ACCESS_ALLOWED_ACE*>(ace)->SidStart));
+    }
+    PrintLine("writers", writers);
+    PrintLine("owner", owner ? SidText(owner) : L"");
+    LocalFree(descriptor);
+    return 0;
+}
+
+int PrintShell() {
+    // Wine's desktop process (explorer.exe /desktop) owns the desktop window and sets no shell window;
+    // on Windows the shell window's owner is the shell.
+    DWORD pid = 0;
+    HWND shell = GetShellWindow();
+    PrintLine("window", shell ? L"shell" : L"desktop");
+    GetWindowThreadProcessId(shell ? shell : GetDesktopWindow(), &pid);
+    std::wstring image;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot, &entry); pid && more; more = Process32NextW(snapshot, &entry)) {
+        if (entry.th32ProcessID == pid) image = entry.szExeFile;
+    }
+    CloseHandle(snapshot);
+    PrintLine("pid", std::to_wstring(pid));
+    PrintLine("image", image);
+    return pid ? 0 : 1;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -95,6 +156,10 @@ int wmain(int argc, wchar_t** argv) {
         code = PrintLong(argv[2]);
     } else if (argc == 3 && std::wstring(argv[1]) == L"version") {
         code = PrintVersion(argv[2]);
+    } else if (argc == 3 && std::wstring(argv[1]) == L"writers") {
+        code = PrintWriters(argv[2]);
+    } else if (argc == 2 && std::wstring(argv[1]) == L"shell") {
+        code = PrintShell();
     } else {
         std::fprintf(stderr, "usage: wininfo link LINK.lnk | wininfo system | wininfo long PATH"
                              " | wininfo version FILE\n");
