@@ -64,6 +64,8 @@ zunor::TransferResult DownloadFile(const std::wstring& url, const std::wstring& 
                                               mayShare ? &sharing : nullptr);
                 bytes += result.bytes;
                 ++requests;
+                if (sharing)
+                    break; // its ranges, the first one's rest included, are retried each on its own
                 how = AfterFailure(result, resume, attempt);
                 if (how == NextAttempt::None)
                     break;

@@ -11,6 +11,7 @@
 #include "download/http_rules.h"
 #include "download/inet_error.h"
 #include "download/pace_rule.h"
+#include "download/range_split.h"
 #include "download/ranged_file.h"
 #include "download/sha256.h"
 #include "download/timeouts.h"
@@ -26,6 +27,8 @@ namespace {
 using zunor::TransferError;
 using zunor::TransferResult;
 
+constexpr int kRangeNotSatisfiable = 416;
+
 bool IsChunked(HINTERNET request) {
     auto encoding = QueryHeader(request, HTTP_QUERY_TRANSFER_ENCODING);
     return encoding && encoding->find(L"chunked") != std::wstring::npos;
@@ -40,10 +43,12 @@ bool ContinuesKeptBody(HINTERNET request, const ResumePoint& resume, std::option
            *declared == range->last - range->first + 1 && Validator(request) == resume.validator;
 }
 
-// Streams the body of a 200 (or, resuming, 206) answer into the part file and commits it.
+// Streams the body of a 200 (or, resuming, 206) answer into the part file and commits it. With
+// firstRange the request asked for the file's first range only (FirstRangeHeaders); a 206 that holds
+// only part of the file then hands the rest to other connections through *sharing.
 void ReceiveBody(HINTERNET request, PartFile& part, ResumePoint& resume, LengthRule rule,
                  const zunor::TransferOptions& options, TransferResult& result, const std::wstring& url,
-                 std::shared_ptr<RangedFile>* sharing) {
+                 std::shared_ptr<RangedFile>* sharing, bool firstRange) {
     std::optional<std::uint64_t> declared;
     if (!IsChunked(request)) {
         if (auto header = QueryHeader(request, HTTP_QUERY_CONTENT_LENGTH)) {
@@ -62,29 +67,38 @@ void ReceiveBody(HINTERNET request, PartFile& part, ResumePoint& resume, LengthR
         return;
     }
 
-    const bool partial = result.status == HTTP_STATUS_PARTIAL_CONTENT;
-    if (partial && !ContinuesKeptBody(request, resume, declared)) {
+    bool partial = result.status == HTTP_STATUS_PARTIAL_CONTENT;
+    std::optional<FirstRange> first;
+    if (partial && firstRange) {
+        auto header = QueryHeader(request, HTTP_QUERY_CONTENT_RANGE);
+        first = ReadFirstRange(header ? ParseContentRange(*header) : std::nullopt, declared,
+                               CurrentTimeouts().splitMinBytes);
+        const bool whole = first && first->end == first->total;
+        if (!first || (!whole && (!sharing || Validator(request).empty()))) {
+            // Not the range asked for, or part of a file whose versions could not be told apart:
+            // the next attempt asks for the whole body.
+            resume = ResumePoint{};
+            resume.bodyBroke = true;
+            result.error = TransferError::ConnectionLost;
+            return;
+        }
+        if (whole)
+            first.reset();
+        partial = false; // the body from its first byte, as a 200 would bring it
+    } else if (partial && !ContinuesKeptBody(request, resume, declared)) {
         // Not the rest of what we hold: the next attempt starts over.
         resume = ResumePoint{};
         resume.bodyBroke = true;
         result.error = TransferError::ConnectionLost;
         return;
     }
-    // Ranges may be asked for where the server says so, or says nothing (the first range asked tells).
-    bool rangesMayWork = false;
     if (!partial) {
         // The whole body, also where a resumption was asked for and the version changed.
         resume = ResumePoint{};
         resume.total = declared.value_or(0);
         auto ranges = QueryHeader(request, HTTP_QUERY_ACCEPT_RANGES);
-        resume.rangesAccepted = ranges && AcceptsByteRanges(*ranges);
+        resume.rangesAccepted = (ranges && AcceptsByteRanges(*ranges)) || firstRange;
         resume.validator = Validator(request);
-        rangesMayWork = !ranges || resume.rangesAccepted;
-        if (sharing && *sharing) {
-            // The ranges of what came before are of no use to a body that starts over.
-            (*sharing)->Close();
-            sharing->reset();
-        }
     }
 
     DWORD error = 0;
@@ -93,9 +107,9 @@ void ReceiveBody(HINTERNET request, PartFile& part, ResumePoint& resume, LengthR
         result.systemError = error;
         return;
     }
-    if (sharing && !partial && options.offerWork && rangesMayWork && declared &&
-        *declared >= CurrentTimeouts().splitMinBytes && !resume.validator.empty()) {
-        *sharing = std::make_shared<RangedFile>(url, part, *declared, resume.validator, options);
+    if (first) {
+        *sharing =
+            std::make_shared<RangedFile>(url, part, first->end, first->total, resume.validator, options);
         options.offerWork([file = *sharing] { return file->Help(); });
     }
     RangedFile* const share = sharing ? sharing->get() : nullptr;
@@ -103,17 +117,16 @@ void ReceiveBody(HINTERNET request, PartFile& part, ResumePoint& resume, LengthR
     // is computed over the whole body has to take them in first.
     const std::uint64_t start = part.Size();
     const std::uint64_t whole = declared ? start + *declared : 0;
-    // Hashed as it streams, so checking costs no second read (only kept bytes of a resumption are read back).
-    std::unique_ptr<Sha256> hash;
-    if (options.expectedSha256) {
-        hash = std::make_unique<Sha256>();
+    // Hashed as it streams, so checking costs no second read (only kept bytes of a resumption are
+    // read back). The ranges of a shared file are hashed together once they are in.
+    std::optional<Sha256> hash;
+    if (options.expectedSha256 && !share) {
+        hash.emplace();
         if (start > 0)
             HashKeptBytes(*hash, part.TemporaryPath(), start);
     }
     if (options.progress && !share)
         options.progress(start, whole);
-    // Where this stream stops: the end, or where another connection's range of the file begins.
-    std::uint64_t limit = share ? share->Advance(start, 0) : whole;
 
     const auto own = std::make_unique<char[]>(kChunkBytes);
     char* const buffer = own.get();
@@ -122,8 +135,6 @@ void ReceiveBody(HINTERNET request, PartFile& part, ResumePoint& resume, LengthR
     // would cost more than the reads.
     DWORD held = 0;
     const auto store = [&] {
-        if (share && part.Size() + held > limit)
-            held = static_cast<DWORD>(limit > part.Size() ? limit - part.Size() : 0); // the rest is another's
         if (held == 0)
             return true;
         if (!part.Write(buffer, held, &error)) {
@@ -134,14 +145,12 @@ void ReceiveBody(HINTERNET request, PartFile& part, ResumePoint& resume, LengthR
         if (hash)
             hash->Add(buffer, held);
         if (share)
-            limit = share->Advance(part.Size(), held);
+            share->Advance(part.Size(), held);
         else if (options.progress)
             options.progress(part.Size(), whole);
         held = 0;
         return true;
     };
-    // Its own range is in, and other connections bring the rest.
-    const auto ownRangeIn = [&] { return share && part.Size() >= limit && limit < whole; };
     // The body broke off: what arrived is kept for a resumption.
     const auto broke = [&](TransferError why, DWORD systemError) {
         if (!store())
@@ -180,13 +189,9 @@ void ReceiveBody(HINTERNET request, PartFile& part, ResumePoint& resume, LengthR
         }
         if (held == kChunkBytes && !store())
             return;
-        if (ownRangeIn())
-            break;
     }
     if (!store())
         return;
-    if (share && share->Shared(ownRangeIn() ? std::move(hash) : nullptr))
-        return; // the file is put together once every range is in
 
     // The stack reports a connection closed early as a normal end of data: count the bytes.
     if (!BodyComplete(declared, result.bytes, rule)) {
@@ -195,6 +200,8 @@ void ReceiveBody(HINTERNET request, PartFile& part, ResumePoint& resume, LengthR
         resume.offset = part.Size();
         return;
     }
+    if (share)
+        return; // the file is put together once every range is in
     // A body that is not what the server vouched for never takes the old copy's place.
     if (hash && hash->Finish() != options.expectedSha256) {
         result.error = TransferError::ChecksumMismatch;
@@ -241,12 +248,26 @@ TransferResult FetchAttempt(const std::wstring& url, PartFile& part, ResumePoint
             resume.offset = 0;
         if (CancelRequested(options)) {
             result.error = TransferError::Cancelled;
-        } else if (auto opened =
-                       OpenGet(url, result, how == NextAttempt::Resume ? RangeHeaders(resume) : L"")) {
-            RequestWatch watch(opened.request.get());
-            ReceiveBody(opened.request.get(), part, resume, rule, options, result, url, sharing);
-            if (watch.Finish())
-                (void)opened.request.release(); // the stop has closed it
+        } else {
+            // Where other connections may help, a file's first request asks for its first range.
+            const bool firstRange = how == NextAttempt::None && sharing && options.offerWork;
+            std::wstring headers = how == NextAttempt::Resume ? RangeHeaders(resume)
+                                   : firstRange ? FirstRangeHeaders(CurrentTimeouts().splitMinBytes)
+                                                : L"";
+            OpenRequest opened = OpenGet(url, result, headers);
+            if (!opened && firstRange && result.status == kRangeNotSatisfiable) {
+                // An empty file has no first byte to ask for: it comes as a plain request.
+                result = TransferResult{};
+                result.attempts = 1;
+                opened = OpenGet(url, result, L"");
+            }
+            if (opened) {
+                RequestWatch watch(opened.request.get());
+                ReceiveBody(opened.request.get(), part, resume, rule, options, result, url, sharing,
+                            firstRange && !headers.empty() && result.status == HTTP_STATUS_PARTIAL_CONTENT);
+                if (watch.Finish())
+                    (void)opened.request.release(); // the stop has closed it
+            }
         }
     } catch (const std::bad_alloc&) {
         result.error = TransferError::WriteFailed;

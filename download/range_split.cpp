@@ -1,22 +1,19 @@
 #include "download/range_split.h"
 
+#include <algorithm>
+
 namespace modSetup {
 
-std::optional<Split> ChooseSplit(const std::vector<FileRange>& ranges, std::uint64_t minShare) {
-    std::optional<Split> best;
-    std::uint64_t bestRest = 0;
-    for (std::size_t i = 0; i < ranges.size(); ++i) {
-        const FileRange& range = ranges[i];
-        const std::uint64_t rest = range.limit > range.pos ? range.limit - range.pos : 0;
-        if (range.splitting || rest <= bestRest)
-            continue;
-        bestRest = rest;
-        best = Split{i, range.pos + rest / 2};
-    }
-    // Both halves at least minShare: the owner keeps the first, the new connection takes the second.
-    if (!best || bestRest / 2 < minShare || bestRest / 2 == 0)
-        return std::nullopt;
-    return best;
+std::uint64_t NextPieceSize(std::uint64_t rest, std::uint64_t minPiece, std::uint64_t maxPiece) {
+    // An eighth of the rest: with up to eight connections each still gets a share of the end.
+    std::uint64_t size = std::clamp<std::uint64_t>(rest / 8, minPiece, std::max(minPiece, maxPiece));
+    if (rest < size + minPiece)
+        size = rest;
+    return size;
+}
+
+std::wstring FirstRangeHeaders(std::uint64_t bytes) {
+    return L"Range: bytes=0-" + std::to_wstring(bytes - 1) + L"\r\n";
 }
 
 std::wstring RangeHeaders(std::uint64_t first, std::uint64_t last, const std::wstring& validator) {
@@ -29,6 +26,14 @@ bool RangeAnswerMatches(const std::optional<ContentRange>& range, std::optional<
                         std::uint64_t total, const std::wstring& expectedValidator) {
     return range && declared && range->first == first && range->last == last && range->complete == total &&
            *declared == last - first + 1 && !validator.empty() && validator == expectedValidator;
+}
+
+std::optional<FirstRange> ReadFirstRange(const std::optional<ContentRange>& range,
+                                         std::optional<std::uint64_t> declared, std::uint64_t asked) {
+    if (!range || !declared || range->first != 0 || range->last >= asked || range->last >= range->complete ||
+        *declared != range->last + 1)
+        return std::nullopt;
+    return FirstRange{range->last + 1, range->complete};
 }
 
 } // namespace modSetup

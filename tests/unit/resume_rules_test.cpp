@@ -98,26 +98,44 @@ namespace {
 
 constexpr std::uint64_t kMiB = 1 << 20;
 
-TEST(ChooseSplit, HalvesTheLargestRestWhileBothHalvesAreWorthARequest) {
-    // The first stream has 8 of 64 MiB: the idle connection takes the second half of the rest.
-    std::vector<FileRange> ranges = {{0, 8 * kMiB, 64 * kMiB, false}};
-    auto split = ChooseSplit(ranges, 4 * kMiB);
-    ASSERT_TRUE(split);
-    EXPECT_EQ(split->range, 0u);
-    EXPECT_EQ(split->at, 36 * kMiB);
+TEST(NextPieceSize, LargeWhileMuchIsLeftSmallerTowardsTheEndNoCrumbLeft) {
+    // 240 MiB left of a 256 MiB file: full-size ranges; then an eighth of the rest, down to the least.
+    EXPECT_EQ(NextPieceSize(240 * kMiB, kMiB, 16 * kMiB), 16 * kMiB);
+    EXPECT_EQ(NextPieceSize(64 * kMiB, kMiB, 16 * kMiB), 8 * kMiB);
+    EXPECT_EQ(NextPieceSize(4 * kMiB, kMiB, 16 * kMiB), kMiB);
+    // What would be left behind a range is never less than the least range: it goes with it.
+    EXPECT_EQ(NextPieceSize(kMiB + kMiB / 2, kMiB, 16 * kMiB), kMiB + kMiB / 2);
+    EXPECT_EQ(NextPieceSize(100, kMiB, 16 * kMiB), 100u);
+    // A file handed out to its end in these sizes is covered exactly, with few requests.
+    std::uint64_t rest = 240 * kMiB;
+    int pieces = 0;
+    while (rest > 0) {
+        const std::uint64_t size = NextPieceSize(rest, kMiB, 16 * kMiB);
+        ASSERT_GT(size, 0u);
+        ASSERT_LE(size, rest);
+        rest -= size;
+        ++pieces;
+    }
+    EXPECT_LT(pieces, 40);
+}
 
-    // The largest rest wins, wherever it lies; one being split already is passed over.
-    ranges = {{0, 30 * kMiB, 36 * kMiB, false}, {36 * kMiB, 40 * kMiB, 64 * kMiB, false}};
-    EXPECT_EQ(ChooseSplit(ranges, 2 * kMiB)->range, 1u);
-    EXPECT_EQ(ChooseSplit(ranges, 2 * kMiB)->at, 52 * kMiB);
-    ranges[1].splitting = true;
-    EXPECT_EQ(ChooseSplit(ranges, 2 * kMiB)->range, 0u);
-
-    // Nothing under two shares is cut, and a range that is in has no rest.
-    EXPECT_FALSE(ChooseSplit({{0, 0, 8 * kMiB - 1, false}}, 4 * kMiB));
-    EXPECT_TRUE(ChooseSplit({{0, 0, 8 * kMiB, false}}, 4 * kMiB));
-    EXPECT_FALSE(ChooseSplit({{0, 9, 9, false}}, 0));
-    EXPECT_FALSE(ChooseSplit({}, 4 * kMiB));
+TEST(ReadFirstRange, OnlyTheStartOfTheFileNoLongerThanAsked) {
+    const auto range = [](std::uint64_t first, std::uint64_t last, std::uint64_t complete) {
+        return std::optional<ContentRange>(ContentRange{first, last, complete});
+    };
+    const auto large = ReadFirstRange(range(0, 99, 1000), 100, 100);
+    ASSERT_TRUE(large);
+    EXPECT_EQ(large->end, 100u);
+    EXPECT_EQ(large->total, 1000u);
+    const auto small = ReadFirstRange(range(0, 9, 10), 10, 100); // the whole of a small file
+    ASSERT_TRUE(small);
+    EXPECT_EQ(small->end, small->total);
+    EXPECT_FALSE(ReadFirstRange(range(1, 99, 1000), 99, 100));   // not from the start
+    EXPECT_FALSE(ReadFirstRange(range(0, 199, 1000), 200, 100)); // more than asked
+    EXPECT_FALSE(ReadFirstRange(range(0, 99, 1000), 99, 100));   // length disagrees
+    EXPECT_FALSE(ReadFirstRange(std::nullopt, 100, 100));
+    EXPECT_FALSE(ReadFirstRange(range(0, 99, 1000), std::nullopt, 100));
+    EXPECT_EQ(FirstRangeHeaders(100), L"Range: bytes=0-99\r\n");
 }
 
 TEST(RangeAnswerMatches, OnlyExactlyTheBytesAskedForOfTheSameVersion) {

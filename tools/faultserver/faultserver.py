@@ -413,7 +413,8 @@ class Handler(socketserver.BaseRequestHandler):
             stat = os.stat(local)
             etag = '"%x-%x"' % (stat.st_size, int(stat.st_mtime))
             cut = None
-            if self.server.break_first_at and self.count == 1 and not self.range:
+            # The first request of the file, whole or its first range.
+            if self.server.break_first_at and self.count == 1 and (not self.range or self.range.startswith("bytes=0-")):
                 cut = int(stat.st_size * self.server.break_first_at)
             send = lambda start, length: self.send_file(local, start, length)
             wanted = self.byte_range(stat.st_size, etag)
