@@ -164,7 +164,7 @@ installer() { # name server [switch]
     record "$name $(since "$t0")"
     record "$name.peak $(tr -d '\r' <"$log" | sed -n 's/.* memory peak working set \([0-9]*\) KiB$/\1/p' | tail -1)"
     record "$name.span $(log_span "$log")"
-    installed=$(find "$WINEPREFIX/drive_c/bench/zunor2021" -type f | wc -l)
+    [ "$name" != default ] || installed=$(find "$WINEPREFIX/drive_c/bench/zunor2021" -type f | wc -l)
     [ -n "${KEEP:-}" ] || rm -rf "$WINEPREFIX/drive_c/bench"
 }
 
