@@ -57,6 +57,9 @@ struct BackgroundTransfers::Shared {
     SRWLOCK lock = SRWLOCK_INIT;
     CONDITION_VARIABLE work = CONDITION_VARIABLE_INIT;
     std::deque<std::shared_ptr<Job>> waiting;
+    // Work running transfers share with workers that have no whole file to take (the ranges of a
+    // large file); gone once one of those has found nothing more to take.
+    std::vector<std::shared_ptr<SharedWork>> offers;
     std::size_t limit = 1;
     std::size_t workers = 0; // alive and not left behind with an abandoned transfer
     std::size_t idle = 0;
@@ -100,20 +103,38 @@ DWORD WINAPI Work(void* parameter) {
     delete static_cast<std::shared_ptr<Shared>*>(parameter);
     for (;;) {
         std::shared_ptr<Job> job;
+        std::shared_ptr<SharedWork> offer;
         {
             Locked guard(shared->lock);
             ++shared->idle;
-            while (shared->waiting.empty() && !shared->closing)
+            while (shared->waiting.empty() && shared->offers.empty() && !shared->closing)
                 SleepConditionVariableSRW(&shared->work, &shared->lock, INFINITE, 0);
             --shared->idle;
-            if (shared->waiting.empty()) {
+            if (!shared->waiting.empty()) {
+                job = shared->waiting.front();
+                shared->waiting.pop_front();
+                job->startedAt = GetTickCount64();
+                job->worker = GetCurrentThreadId();
+            } else if (!shared->offers.empty() && !shared->closing) {
+                // Whole files first: only a worker with none to take helps with a share.
+                offer = shared->offers.front();
+            } else {
                 --shared->workers;
                 return 0;
             }
-            job = shared->waiting.front();
-            shared->waiting.pop_front();
-            job->startedAt = GetTickCount64();
-            job->worker = GetCurrentThreadId();
+        }
+        if (offer) {
+            bool more = false;
+            try {
+                more = (*offer)();
+            } catch (...) {
+                // A share that fails is its transfer's failure, not the worker's.
+            }
+            if (!more) {
+                Locked guard(shared->lock);
+                std::erase(shared->offers, offer);
+            }
+            continue;
         }
         RunJob(*job);
         bool leftBehind = false;
@@ -140,6 +161,31 @@ bool AddWorker(const std::shared_ptr<Shared>& shared) {
     Locked guard(shared->lock);
     shared->threads.push_back({std::move(thread), id, false});
     return true;
+}
+
+// A running transfer offers work to the workers with no whole file to take; up to the limit of
+// connections, workers are made for it.
+void Offer(const std::weak_ptr<Shared>& weak, SharedWork work) {
+    const std::shared_ptr<Shared> shared = weak.lock();
+    if (!shared)
+        return;
+    std::size_t added = 0;
+    {
+        Locked guard(shared->lock);
+        if (shared->closing)
+            return;
+        shared->offers.push_back(std::make_shared<SharedWork>(std::move(work)));
+        added = shared->limit > shared->workers ? shared->limit - shared->workers : 0;
+        shared->workers += added;
+        WakeAllConditionVariable(&shared->work);
+    }
+    for (; added > 0; --added) {
+        if (!AddWorker(shared)) {
+            Locked guard(shared->lock);
+            shared->workers -= added;
+            return;
+        }
+    }
 }
 
 } // namespace
@@ -200,6 +246,11 @@ void BackgroundTransfers::Start(std::size_t ticket, Transfer transfer, const Tra
             raw->answered = true;
         };
         job->workerOptions.cancelled = [raw] { return raw->cancel.load(); };
+        // With one connection there is nobody to share with: one request per file, as always.
+        if (shared_->limit > 1) {
+            std::weak_ptr<Shared> weak = shared_;
+            job->workerOptions.offerWork = [weak](SharedWork work) { Offer(weak, std::move(work)); };
+        }
         running_.push_back(job);
     } catch (...) {
         // Nothing started; Next still hands it back, as a transfer that could not be made.

@@ -2,7 +2,7 @@
 // URL_LIST names small files (one URL a line); LARGE_URL one large file. Prints, best of three passes:
 //   - the small files fetched with the steps added one at a time, from the plain WinINet loop up to
 //     modSetup::DownloadFile itself, in ms per file;
-//   - the large file the same way, in ms per MiB;
+//   - the large file the same way, in ms per MiB, and in ranges over a pool of four connections;
 //   - the steps that need no network, the way they were paid before and the way they are paid now:
 //     the URL-cache purge, handing a file to a thread, a log line, the checksum engines, the flush.
 // Not a test: it prints figures. bench/file_steps.sh serves the files and runs it.
@@ -19,10 +19,10 @@
 
 #include "app/background_transfer.h"
 #include "app/install_log.h"
+#include "bench/url_list.h"
 #include "download/http_request.h"
 #include "download/modsetup.h"
 #include "download/sha256.h"
-#include "bench/url_list.h"
 
 namespace {
 
@@ -51,9 +51,9 @@ class Output {
 public:
     Output(const std::wstring& destination, bool temporary, bool flush)
         : destination_(destination), temporary_(temporary ? destination + L".part" : L""), flush_(flush) {
-        file_ = zunor::AdoptFileHandle(CreateFileW(temporary ? temporary_.c_str() : destination.c_str(), GENERIC_WRITE,
-                                                   FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
-                                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+        file_ = zunor::AdoptFileHandle(CreateFileW(temporary ? temporary_.c_str() : destination.c_str(),
+                                                   GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                                   nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     }
     void Write(const char* data, DWORD size) {
         DWORD written = 0;
@@ -64,7 +64,8 @@ public:
             FlushFileBuffers(file_.get());
         file_.reset();
         if (!temporary_.empty())
-            MoveFileExW(temporary_.c_str(), destination_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+            MoveFileExW(temporary_.c_str(), destination_.c_str(),
+                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
     }
 
 private:
@@ -76,11 +77,12 @@ private:
 
 // Which steps of the installer's path a fetch takes.
 struct Steps {
-    bool installerRequest = false; // InternetConnect, HttpOpenRequest with the limits set, redirects and the final URL checked
-    bool arrivedReads = false;     // reads of what has arrived (the drip guard), gathered to 64 KiB
-    bool temporaryFile = false;    // a temporary file beside the destination, moved over it
-    bool flush = false;            // flushed before the move
-    bool checksum = false;         // SHA-256 of the body
+    bool installerRequest =
+        false; // InternetConnect, HttpOpenRequest with the limits set, redirects and the final URL checked
+    bool arrivedReads = false;  // reads of what has arrived (the drip guard), gathered to 64 KiB
+    bool temporaryFile = false; // a temporary file beside the destination, moved over it
+    bool flush = false;         // flushed before the move
+    bool checksum = false;      // SHA-256 of the body
     Sha256::Engine engine = Sha256::Engine::Fastest;
 };
 
@@ -122,7 +124,8 @@ bool Fetch(HINTERNET session, const std::wstring& url, const std::wstring& desti
             if (!InternetQueryDataAvailable(request, &available, 0, 0))
                 return false;
             const DWORD room = kChunk - held;
-            if (!InternetReadFile(request, buffer + held, available == 0 ? room : std::min(available, room), &read))
+            if (!InternetReadFile(request, buffer + held, available == 0 ? room : std::min(available, room),
+                                  &read))
                 return false;
         } else if (!InternetReadFile(request, buffer, kChunk, &read)) {
             return false;
@@ -177,7 +180,8 @@ int wmain(int argc, wchar_t** argv) {
     std::vector<zunor::TransferOptions> checked(urls.size());
     std::uint64_t smallBytes = 0;
     for (std::size_t i = 0; i < urls.size(); ++i) {
-        Fetch(session, urls[i], folder + L"\\net" + std::to_wstring(i), Steps{}, buffer.get(), &bodies.emplace_back());
+        Fetch(session, urls[i], folder + L"\\net" + std::to_wstring(i), Steps{}, buffer.get(),
+              &bodies.emplace_back());
         smallBytes += bodies.back().size();
         Sha256 hash;
         hash.Add(bodies.back().data(), static_cast<ULONG>(bodies.back().size()));
@@ -196,10 +200,12 @@ int wmain(int argc, wchar_t** argv) {
     largeBody = std::string();
 
     std::map<std::string, Measure> measures;
-    const auto network = [&](const std::string& name, const std::vector<std::wstring>& list, Steps steps, double per) {
+    const auto network = [&](const std::string& name, const std::vector<std::wstring>& list, Steps steps,
+                             double per) {
         measures[name] = {[&, list, steps] {
                               for (std::size_t i = 0; i < list.size(); ++i)
-                                  Fetch(session, list[i], folder + L"\\net" + std::to_wstring(i), steps, buffer.get());
+                                  Fetch(session, list[i], folder + L"\\net" + std::to_wstring(i), steps,
+                                        buffer.get());
                           },
                           per};
     };
@@ -219,7 +225,8 @@ int wmain(int argc, wchar_t** argv) {
     network("small 6", urls, steps, files);
     measures["small 7"] = {[&] {
                                for (std::size_t i = 0; i < urls.size(); ++i)
-                                   modSetup::DownloadFile(urls[i], folder + L"\\net" + std::to_wstring(i), checked[i]);
+                                   modSetup::DownloadFile(urls[i], folder + L"\\net" + std::to_wstring(i),
+                                                          checked[i]);
                            },
                            files};
     const std::vector<std::wstring> one{large};
@@ -234,6 +241,16 @@ int wmain(int argc, wchar_t** argv) {
     largeSteps.engine = Sha256::Engine::Cng;
     network("large 4", one, largeSteps, mib);
     measures["large 5"] = {[&] { modSetup::DownloadFile(large, folder + L"\\large", largeChecked); }, mib};
+    // The same with three more connections free to take its ranges, as in the installer's pool.
+    zunor::BackgroundTransfers pool(4, [] {});
+    measures["large 6"] = {[&] {
+                               pool.Run(
+                                   [&](const zunor::TransferOptions& options) {
+                                       return modSetup::DownloadFile(large, folder + L"\\large", options);
+                                   },
+                                   largeChecked);
+                           },
+                           mib};
 
     Steps temporary, flushed;
     temporary.temporaryFile = true;
@@ -249,19 +266,21 @@ int wmain(int argc, wchar_t** argv) {
     measures["purge 1"] = {[&] { modSetup::PurgeUrlCaches(urls, [] {}); }, files};
     measures["thread 0"] = {[&] {
                                 for (std::size_t i = 0; i < urls.size(); ++i) {
-                                    zunor::UniqueHandle handle(CreateThread(nullptr, 0, Nothing, nullptr, 0, nullptr));
+                                    zunor::UniqueHandle handle(
+                                        CreateThread(nullptr, 0, Nothing, nullptr, 0, nullptr));
                                     WaitForSingleObject(handle.get(), INFINITE);
                                 }
                             },
                             files};
     zunor::BackgroundTransfers workers(4, [] {});
-    measures["thread 1"] = {[&] {
-                                for (std::size_t i = 0; i < urls.size(); ++i) {
-                                    workers.Start(i, [](const zunor::TransferOptions&) { return zunor::TransferResult{}; }, {});
-                                    workers.Next();
-                                }
-                            },
-                            files};
+    measures["thread 1"] = {
+        [&] {
+            for (std::size_t i = 0; i < urls.size(); ++i) {
+                workers.Start(i, [](const zunor::TransferOptions&) { return zunor::TransferResult{}; }, {});
+                workers.Next();
+            }
+        },
+        files};
     // The progress of a 1 MiB file: told sixteen times by its worker, shown by the waiting thread.
     std::uint64_t shown = 0;
     zunor::TransferOptions showing;
@@ -281,20 +300,22 @@ int wmain(int argc, wchar_t** argv) {
                             },
                             files};
     zunor::FileRunLog log(folder + L"\\steps.log");
-    measures["log 0"] = {[&] {
-                             for (const auto& url : urls)
-                                 log.Write(L"file", url + L" -> C:\\bench\\zunor2021\\x.dat: status 200, 12345 B, 3 ms");
-                         },
-                         files};
+    measures["log 0"] = {
+        [&] {
+            for (const auto& url : urls)
+                log.Write(L"file", url + L" -> C:\\bench\\zunor2021\\x.dat: status 200, 12345 B, 3 ms");
+        },
+        files};
     for (const auto engine : {Sha256::Engine::Cng, Sha256::Engine::Fastest}) {
-        measures[engine == Sha256::Engine::Cng ? "hash 0" : "hash 1"] = {[&, engine] {
-                                                                             for (const auto& body : bodies) {
-                                                                                 Sha256 hash(engine);
-                                                                                 hash.Add(body.data(), static_cast<ULONG>(body.size()));
-                                                                                 hash.Finish();
-                                                                             }
-                                                                         },
-                                                                         files};
+        measures[engine == Sha256::Engine::Cng ? "hash 0" : "hash 1"] = {
+            [&, engine] {
+                for (const auto& body : bodies) {
+                    Sha256 hash(engine);
+                    hash.Add(body.data(), static_cast<ULONG>(body.size()));
+                    hash.Finish();
+                }
+            },
+            files};
     }
 
     for (int round = 0; round < kRounds; ++round) {
@@ -310,7 +331,8 @@ int wmain(int argc, wchar_t** argv) {
                 smallBytes / 1048576.0, mib, kRounds);
     std::printf("small files over the network, steps added one at a time                  ms per file\n");
     Line("plain WinINet loop: InternetOpenUrl, 64 KiB reads, a plain file", at("small 0"));
-    Line("+ the request as the installer makes it (limits set, redirects checked)", at("small 1") - at("small 0"));
+    Line("+ the request as the installer makes it (limits set, redirects checked)",
+         at("small 1") - at("small 0"));
     Line("+ reads of what has arrived (the drip guard), gathered to 64 KiB", at("small 2") - at("small 1"));
     Line("+ a temporary file beside the destination, moved over it", at("small 3") - at("small 2"));
     Line("+ flushed before the move", at("small 4") - at("small 3"));
@@ -325,6 +347,7 @@ int wmain(int argc, wchar_t** argv) {
     Line("+ SHA-256 on the processor's instructions", at("large 3") - at("large 2"));
     Line("  (SHA-256 through CNG instead)", at("large 4") - at("large 2"));
     Line("modSetup::DownloadFile, checked", at("large 5"));
+    Line("the same in ranges, 4 connections of a transfer pool", at("large 6"));
     std::printf("steps without network                                      before      now (ms per file)\n");
     const auto both = [](const char* what, double old, double now) {
         std::printf("  %-58s %8.3f %8.3f\n", what, old, now);

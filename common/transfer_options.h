@@ -14,6 +14,11 @@ using Sha256Digest = std::array<std::uint8_t, 32>;
 inline constexpr std::size_t kDefaultConnections = 4;
 inline constexpr std::size_t kMaxConnections = 8;
 
+// Work a transfer shares with connections that have nothing else to do (the byte ranges of a large
+// file). Called on such a connection's thread; it takes shares until none is left worth taking, then
+// returns false.
+using SharedWork = std::function<bool()>;
+
 struct TransferOptions {
     // When set, the body must hash to this; otherwise the old copy stays (ChecksumMismatch).
     std::optional<Sha256Digest> expectedSha256;
@@ -24,6 +29,9 @@ struct TransferOptions {
     std::function<void(std::uint64_t received, std::uint64_t total)> progress;
     // Asked between chunks; true stops the transfer (Cancelled) and leaves the old copy.
     std::function<bool()> cancelled;
+    // Set where other connections may help: the transfer offers them work through it. progress and
+    // cancelled are then called from those connections' threads too.
+    std::function<void(SharedWork)> offerWork;
 };
 
 }  // namespace zunor

@@ -26,6 +26,7 @@ struct TransferResult {
     std::uint64_t bytes = 0;         // body bytes received
     std::uint32_t milliseconds = 0;  // duration of the request
     int attempts = 0;                // requests made
+    int ranges = 1;                  // byte ranges the body was put together from, over several connections
     bool current = false;            // the destination already held the right bytes: nothing was requested
     // InsecureRedirect: where the server sent the request; ProxyAuthRequired: the proxy that asked.
     std::wstring address = {};

@@ -4,18 +4,18 @@
 
 #include "download/fetch.h"
 #include "download/modsetup.h"
+#include "download/ranged_file.h"
 #include "download/timeouts.h"
 #include "download/transfer_stop.h"
 
 namespace modSetup {
 
-namespace {
+namespace detail {
 
-// Waits before the next attempt; false when the transfer is to stop instead.
 bool PauseBeforeRetry(unsigned long delayMs, const zunor::TransferOptions& options) {
     const ULONGLONG end = GetTickCount64() + delayMs;
     for (;;) {
-        if (detail::TransfersStopping() || (options.cancelled && options.cancelled()))
+        if (CancelRequested(options))
             return false;
         const ULONGLONG now = GetTickCount64();
         if (now >= end)
@@ -24,7 +24,7 @@ bool PauseBeforeRetry(unsigned long delayMs, const zunor::TransferOptions& optio
     }
 }
 
-} // namespace
+} // namespace detail
 
 zunor::TransferResult DownloadFile(const std::wstring& url, const std::wstring& destination,
                                    const zunor::TransferOptions& options) {
@@ -33,7 +33,9 @@ zunor::TransferResult DownloadFile(const std::wstring& url, const std::wstring& 
     const ULONGLONG start = GetTickCount64();
     try {
         if (options.keepIfCurrent && options.expectedSha256) {
-            const auto stop = [&] { return detail::TransfersStopping() || (options.cancelled && options.cancelled()); };
+            const auto stop = [&] {
+                return detail::TransfersStopping() || (options.cancelled && options.cancelled());
+            };
             if (FileSha256(destination, stop) == options.expectedSha256) {
                 result.current = true;
                 result.milliseconds = static_cast<std::uint32_t>(GetTickCount64() - start);
@@ -42,22 +44,49 @@ zunor::TransferResult DownloadFile(const std::wstring& url, const std::wstring& 
         }
         // Kept across attempts: a resumed transfer appends to what the broken one received.
         detail::PartFile part(destination);
-        ResumePoint resume;
+        // The ranges of a large file on other connections: stopped before the temporary file goes.
+        std::shared_ptr<detail::RangedFile> sharing;
+        struct StopSharing {
+            std::shared_ptr<detail::RangedFile>& file;
+            ~StopSharing() {
+                if (file)
+                    file->Close();
+            }
+        } stopSharing{sharing};
         std::uint64_t bytes = 0;
-        NextAttempt how = NextAttempt::None;
-        for (int attempt = 1;; ++attempt) {
-            result = detail::FetchAttempt(url, part, resume, how, LengthRule::Required, options);
-            bytes += result.bytes;
-            result.attempts = attempt;
-            how = AfterFailure(result, resume, attempt);
-            if (how == NextAttempt::None)
+        int requests = 0;
+        // A file whose ranges may be of two versions is fetched again, whole, as one stream.
+        for (bool mayShare = true;; mayShare = false) {
+            ResumePoint resume;
+            NextAttempt how = NextAttempt::None;
+            for (int attempt = 1;; ++attempt) {
+                result = detail::FetchAttempt(url, part, resume, how, LengthRule::Required, options,
+                                              mayShare ? &sharing : nullptr);
+                bytes += result.bytes;
+                ++requests;
+                if (sharing)
+                    break; // its ranges, the first one's rest included, are retried each on its own
+                how = AfterFailure(result, resume, attempt);
+                if (how == NextAttempt::None)
+                    break;
+                if (!detail::PauseBeforeRetry(CurrentTimeouts().retryDelaysMs[attempt - 1], options)) {
+                    result.error = zunor::TransferError::Cancelled;
+                    break;
+                }
+            }
+            if (!sharing)
                 break;
-            if (!PauseBeforeRetry(CurrentTimeouts().retryDelaysMs[attempt - 1], options)) {
-                result.error = zunor::TransferError::Cancelled;
+            std::optional<zunor::TransferResult> whole = sharing->Finish(result);
+            sharing.reset();
+            if (whole) {
+                bytes += whole->bytes;
+                requests += whole->attempts;
+                result = *whole;
                 break;
             }
         }
         result.bytes = bytes;
+        result.attempts = requests;
     } catch (...) {
         result.error = zunor::TransferError::WriteFailed;
     }

@@ -11,6 +11,8 @@
 #include "download/http_rules.h"
 #include "download/inet_error.h"
 #include "download/pace_rule.h"
+#include "download/range_split.h"
+#include "download/ranged_file.h"
 #include "download/sha256.h"
 #include "download/timeouts.h"
 #include "download/transfer_stop.h"
@@ -25,31 +27,11 @@ namespace {
 using zunor::TransferError;
 using zunor::TransferResult;
 
-// Memory stays the same whatever the file's size: the body passes through this one buffer.
-constexpr DWORD kChunkBytes = 64 * 1024;
+constexpr int kRangeNotSatisfiable = 416;
 
 bool IsChunked(HINTERNET request) {
     auto encoding = QueryHeader(request, HTTP_QUERY_TRANSFER_ENCODING);
     return encoding && encoding->find(L"chunked") != std::wstring::npos;
-}
-
-// Reads what has arrived, up to size, and waits (within the receive limit) only when nothing has.
-// A plain InternetReadFile waits until the whole buffer is filled, so a body that drips a byte at a
-// time would hold it for hours without ever letting the pace be checked.
-BOOL ReadArrived(HINTERNET request, char* buffer, DWORD size, DWORD* read) {
-    DWORD available = 0;
-    if (!onUse::InternetQueryDataAvailable(request, &available, 0, 0))
-        return FALSE;
-    // Nothing available means the end of the body; the read then says so.
-    return onUse::InternetReadFile(request, buffer, available == 0 ? size : std::min(available, size), read);
-}
-
-bool CancelRequested(const zunor::TransferOptions& options) {
-    return TransfersStopping() || (options.cancelled && options.cancelled());
-}
-
-std::wstring Validator(HINTERNET request) {
-    return PickValidator(QueryHeader(request, HTTP_QUERY_ETAG), QueryHeader(request, HTTP_QUERY_LAST_MODIFIED));
 }
 
 // A 206 continues the body we hold only when it starts where we stopped, of the same whole, and
@@ -61,9 +43,12 @@ bool ContinuesKeptBody(HINTERNET request, const ResumePoint& resume, std::option
            *declared == range->last - range->first + 1 && Validator(request) == resume.validator;
 }
 
-// Streams the body of a 200 (or, resuming, 206) answer into the part file and commits it.
+// Streams the body of a 200 (or, resuming, 206) answer into the part file and commits it. With
+// firstRange the request asked for the file's first range only (FirstRangeHeaders); a 206 that holds
+// only part of the file then hands the rest to other connections through *sharing.
 void ReceiveBody(HINTERNET request, PartFile& part, ResumePoint& resume, LengthRule rule,
-                 const zunor::TransferOptions& options, TransferResult& result) {
+                 const zunor::TransferOptions& options, TransferResult& result, const std::wstring& url,
+                 std::shared_ptr<RangedFile>* sharing, bool firstRange) {
     std::optional<std::uint64_t> declared;
     if (!IsChunked(request)) {
         if (auto header = QueryHeader(request, HTTP_QUERY_CONTENT_LENGTH)) {
@@ -82,8 +67,25 @@ void ReceiveBody(HINTERNET request, PartFile& part, ResumePoint& resume, LengthR
         return;
     }
 
-    const bool partial = result.status == HTTP_STATUS_PARTIAL_CONTENT;
-    if (partial && !ContinuesKeptBody(request, resume, declared)) {
+    bool partial = result.status == HTTP_STATUS_PARTIAL_CONTENT;
+    std::optional<FirstRange> first;
+    if (partial && firstRange) {
+        auto header = QueryHeader(request, HTTP_QUERY_CONTENT_RANGE);
+        first = ReadFirstRange(header ? ParseContentRange(*header) : std::nullopt, declared,
+                               CurrentTimeouts().splitMinBytes);
+        const bool whole = first && first->end == first->total;
+        if (!first || (!whole && (!sharing || Validator(request).empty()))) {
+            // Not the range asked for, or part of a file whose versions could not be told apart:
+            // the next attempt asks for the whole body.
+            resume = ResumePoint{};
+            resume.bodyBroke = true;
+            result.error = TransferError::ConnectionLost;
+            return;
+        }
+        if (whole)
+            first.reset();
+        partial = false; // the body from its first byte, as a 200 would bring it
+    } else if (partial && !ContinuesKeptBody(request, resume, declared)) {
         // Not the rest of what we hold: the next attempt starts over.
         resume = ResumePoint{};
         resume.bodyBroke = true;
@@ -95,7 +97,7 @@ void ReceiveBody(HINTERNET request, PartFile& part, ResumePoint& resume, LengthR
         resume = ResumePoint{};
         resume.total = declared.value_or(0);
         auto ranges = QueryHeader(request, HTTP_QUERY_ACCEPT_RANGES);
-        resume.rangesAccepted = ranges && AcceptsByteRanges(*ranges);
+        resume.rangesAccepted = (ranges && AcceptsByteRanges(*ranges)) || firstRange;
         resume.validator = Validator(request);
     }
 
@@ -105,18 +107,25 @@ void ReceiveBody(HINTERNET request, PartFile& part, ResumePoint& resume, LengthR
         result.systemError = error;
         return;
     }
+    if (first) {
+        *sharing =
+            std::make_shared<RangedFile>(url, part, first->end, first->total, resume.validator, options);
+        options.offerWork([file = *sharing] { return file->Help(); });
+    }
+    RangedFile* const share = sharing ? sharing->get() : nullptr;
     // From here on part holds `start` bytes of the body already (a resumed transfer); whatever
     // is computed over the whole body has to take them in first.
     const std::uint64_t start = part.Size();
     const std::uint64_t whole = declared ? start + *declared : 0;
-    // Hashed as it streams, so checking costs no second read (only kept bytes of a resumption are read back).
+    // Hashed as it streams, so checking costs no second read (only kept bytes of a resumption are
+    // read back). The ranges of a shared file are hashed together once they are in.
     std::optional<Sha256> hash;
-    if (options.expectedSha256) {
+    if (options.expectedSha256 && !share) {
         hash.emplace();
         if (start > 0)
             HashKeptBytes(*hash, part.TemporaryPath(), start);
     }
-    if (options.progress)
+    if (options.progress && !share)
         options.progress(start, whole);
 
     const auto own = std::make_unique<char[]>(kChunkBytes);
@@ -135,9 +144,11 @@ void ReceiveBody(HINTERNET request, PartFile& part, ResumePoint& resume, LengthR
         }
         if (hash)
             hash->Add(buffer, held);
-        held = 0;
-        if (options.progress)
+        if (share)
+            share->Advance(part.Size(), held);
+        else if (options.progress)
             options.progress(part.Size(), whole);
+        held = 0;
         return true;
     };
     // The body broke off: what arrived is kept for a resumption.
@@ -153,7 +164,7 @@ void ReceiveBody(HINTERNET request, PartFile& part, ResumePoint& resume, LengthR
     const unsigned long receiveLimit = limits.receiveMs;
     PaceRule pace(GetTickCount64(), limits.slowWindowMs, limits.slowMinBytes);
     for (;;) {
-        if (CancelRequested(options)) {
+        if (CancelRequested(options) || (share && share->Failed())) {
             result.error = TransferError::Cancelled;
             return;
         }
@@ -181,6 +192,7 @@ void ReceiveBody(HINTERNET request, PartFile& part, ResumePoint& resume, LengthR
     }
     if (!store())
         return;
+
     // The stack reports a connection closed early as a normal end of data: count the bytes.
     if (!BodyComplete(declared, result.bytes, rule)) {
         result.error = TransferError::ConnectionLost;
@@ -188,6 +200,8 @@ void ReceiveBody(HINTERNET request, PartFile& part, ResumePoint& resume, LengthR
         resume.offset = part.Size();
         return;
     }
+    if (share)
+        return; // the file is put together once every range is in
     // A body that is not what the server vouched for never takes the old copy's place.
     if (hash && hash->Finish() != options.expectedSha256) {
         result.error = TransferError::ChecksumMismatch;
@@ -201,8 +215,28 @@ void ReceiveBody(HINTERNET request, PartFile& part, ResumePoint& resume, LengthR
 
 } // namespace
 
+// A plain InternetReadFile waits until the whole buffer is filled, so a body that drips a byte at a
+// time would hold it for hours without ever letting the pace be checked.
+BOOL ReadArrived(HINTERNET request, char* buffer, DWORD size, DWORD* read) {
+    DWORD available = 0;
+    if (!onUse::InternetQueryDataAvailable(request, &available, 0, 0))
+        return FALSE;
+    // Nothing available means the end of the body; the read then says so.
+    return onUse::InternetReadFile(request, buffer, available == 0 ? size : std::min(available, size), read);
+}
+
+bool CancelRequested(const zunor::TransferOptions& options) {
+    return TransfersStopping() || (options.cancelled && options.cancelled());
+}
+
+std::wstring Validator(HINTERNET request) {
+    return PickValidator(QueryHeader(request, HTTP_QUERY_ETAG),
+                         QueryHeader(request, HTTP_QUERY_LAST_MODIFIED));
+}
+
 TransferResult FetchAttempt(const std::wstring& url, PartFile& part, ResumePoint& resume, NextAttempt how,
-                            LengthRule rule, const zunor::TransferOptions& options) {
+                            LengthRule rule, const zunor::TransferOptions& options,
+                            std::shared_ptr<RangedFile>* sharing) {
     TransferResult result;
     result.attempts = 1;
     const ULONGLONG start = GetTickCount64();
@@ -214,11 +248,26 @@ TransferResult FetchAttempt(const std::wstring& url, PartFile& part, ResumePoint
             resume.offset = 0;
         if (CancelRequested(options)) {
             result.error = TransferError::Cancelled;
-        } else if (auto opened = OpenGet(url, result, how == NextAttempt::Resume ? RangeHeaders(resume) : L"")) {
-            RequestWatch watch(opened.request.get());
-            ReceiveBody(opened.request.get(), part, resume, rule, options, result);
-            if (watch.Finish())
-                (void)opened.request.release(); // the stop has closed it
+        } else {
+            // Where other connections may help, a file's first request asks for its first range.
+            const bool firstRange = how == NextAttempt::None && sharing && options.offerWork;
+            std::wstring headers = how == NextAttempt::Resume ? RangeHeaders(resume)
+                                   : firstRange ? FirstRangeHeaders(CurrentTimeouts().splitMinBytes)
+                                                : L"";
+            OpenRequest opened = OpenGet(url, result, headers);
+            if (!opened && firstRange && result.status == kRangeNotSatisfiable) {
+                // An empty file has no first byte to ask for: it comes as a plain request.
+                result = TransferResult{};
+                result.attempts = 1;
+                opened = OpenGet(url, result, L"");
+            }
+            if (opened) {
+                RequestWatch watch(opened.request.get());
+                ReceiveBody(opened.request.get(), part, resume, rule, options, result, url, sharing,
+                            firstRange && !headers.empty() && result.status == HTTP_STATUS_PARTIAL_CONTENT);
+                if (watch.Finish())
+                    (void)opened.request.release(); // the stop has closed it
+            }
         }
     } catch (const std::bad_alloc&) {
         result.error = TransferError::WriteFailed;

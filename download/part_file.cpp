@@ -25,8 +25,9 @@ bool PartFile::Create(DWORD* error) {
         return true;
     size_ = 0;
     // FILE_SHARE_DELETE: a stop at the end of the program may remove it while it is still open.
-    file_ = zunor::AdoptFileHandle(CreateFileW(temporary_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                                               nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    file_ = zunor::AdoptFileHandle(CreateFileW(temporary_.c_str(), GENERIC_WRITE,
+                                               FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
+                                               FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file_) {
         *error = GetLastError();
         return false;
@@ -37,16 +38,27 @@ bool PartFile::Create(DWORD* error) {
 }
 
 bool PartFile::Write(const void* data, DWORD size, DWORD* error) {
+    if (!WriteAt(size_, data, size, error))
+        return false;
+    size_ += size;
+    return true;
+}
+
+// Every write names its offset: writes of other ranges move the handle's file pointer.
+bool PartFile::WriteAt(std::uint64_t offset, const void* data, DWORD size, DWORD* error) {
     const auto* bytes = static_cast<const char*>(data);
     while (size > 0) {
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(offset);
+        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
         DWORD written = 0;
-        if (!WriteFile(file_.get(), bytes, size, &written, nullptr) || written == 0) {
+        if (!WriteFile(file_.get(), bytes, size, &written, &at) || written == 0) {
             *error = written == 0 && GetLastError() == ERROR_SUCCESS ? ERROR_WRITE_FAULT : GetLastError();
             return false;
         }
         bytes += written;
         size -= written;
-        size_ += written;
+        offset += written;
     }
     return true;
 }

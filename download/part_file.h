@@ -19,7 +19,10 @@ public:
 
     // Each returns false with the system's error code in *error.
     bool Create(DWORD* error); // an open file is kept as it is: a resumed transfer appends to it
-    bool Write(const void* data, DWORD size, DWORD* error);
+    bool Write(const void* data, DWORD size, DWORD* error); // after what was written so far
+    // At offset, for the ranges of a file that several connections fetch at once (any thread; leaves
+    // Size() as it is).
+    bool WriteAt(std::uint64_t offset, const void* data, DWORD size, DWORD* error);
     bool Truncate(DWORD* error); // back to empty, for a transfer that starts over
     bool Commit(DWORD* error);   // flush, close, move over the destination
 

@@ -99,9 +99,10 @@ namespace {
 
 constexpr std::uint64_t kToTheEnd = ~std::uint64_t{0};
 
-// Feeds path's bytes from its start into hash, a piece at a time: `bytes` of them, or all of them with
+// Feeds path's bytes from offset from into hash, a piece at a time: `bytes` of them, or all of them with
 // kToTheEnd. False when not all could be read, or stop (asked between pieces) said to stop.
-bool HashFrom(Sha256& hash, const std::wstring& path, std::uint64_t bytes, const std::function<bool()>& stop) {
+bool HashFrom(Sha256& hash, const std::wstring& path, std::uint64_t bytes, const std::function<bool()>& stop,
+              std::uint64_t from = 0) {
     // Larger than a transfer's piece: reading what is in place is all this does, and it is held only
     // while it hashes.
     constexpr DWORD kChunkBytes = 256 * 1024;
@@ -109,6 +110,10 @@ bool HashFrom(Sha256& hash, const std::wstring& path, std::uint64_t bytes, const
         zunor::AdoptFileHandle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                            nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file)
+        return false;
+    LARGE_INTEGER start{};
+    start.QuadPart = static_cast<LONGLONG>(from);
+    if (from > 0 && !SetFilePointerEx(file.get(), start, nullptr, FILE_BEGIN))
         return false;
     auto buffer = std::make_unique<char[]>(kChunkBytes);
     while (bytes > 0) {
@@ -129,8 +134,8 @@ bool HashFrom(Sha256& hash, const std::wstring& path, std::uint64_t bytes, const
 
 } // namespace
 
-void HashKeptBytes(Sha256& hash, const std::wstring& path, std::uint64_t bytes) {
-    if (!HashFrom(hash, path, bytes, {}))
+void HashKeptBytes(Sha256& hash, const std::wstring& path, std::uint64_t bytes, std::uint64_t from) {
+    if (!HashFrom(hash, path, bytes, {}, from))
         hash.Spoil(); // what cannot be read back cannot be vouched for
 }
 

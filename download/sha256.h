@@ -46,7 +46,8 @@ private:
     bool failed_ = false;
 };
 
-// Feeds the first bytes of a file (what a resumed transfer already holds) into hash.
-void HashKeptBytes(Sha256& hash, const std::wstring& path, std::uint64_t bytes);
+// Feeds `bytes` bytes of a file from offset from (what a resumed transfer already holds, or the ranges
+// other connections brought) into hash.
+void HashKeptBytes(Sha256& hash, const std::wstring& path, std::uint64_t bytes, std::uint64_t from = 0);
 
 } // namespace modSetup::detail

@@ -42,6 +42,8 @@ bool ApplyOne(std::string_view key, std::string_view value, Timeouts& t) {
         t.registerMs = *number;
     else if (key == "product")
         t.productCloseWaitMs = *number;
+    else if (key == "split" && *number > 0)
+        t.splitMinBytes = *number;
     else
         return false;
     return true;

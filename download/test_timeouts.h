@@ -7,7 +7,8 @@
 //
 // connect and receive in ms; retry: the pause before each retry of a file, ms; slow=W:B: a body
 // that brings fewer than B bytes in W ms is given up; register: a component's registration, ms;
-// product: how long /S waits for a running Zunor 2021 to be closed, ms. Keys may be left out; anything
+// product: how long /S waits for a running Zunor 2021 to be closed, ms; split: the size from which a
+// file is fetched as ranges over several connections, bytes. Keys may be left out; anything
 // malformed leaves all limits as they were.
 #include <string_view>
 

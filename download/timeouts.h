@@ -1,6 +1,8 @@
 #pragma once
 // Time limits of every request. Without them a dead server or a connection that goes silent
 // mid-body would freeze the installer's window for good.
+#include <cstdint>
+
 #include "system/registracija_komponenti.h"
 
 namespace modSetup {
@@ -19,6 +21,12 @@ inline constexpr unsigned long kSlowMinBytes = 4096;
 // user who is told to close it, short enough for a roll-out script that waits for the exit code.
 inline constexpr unsigned long kProductCloseWaitMs = 60000;
 
+// A file of at least this size is fetched over several connections at once (as byte ranges), where
+// the server serves them and connections are idle. Below it one connection brings the file in well
+// under half a second, and another request (a connection and a TLS handshake of its own) would eat
+// most of the gain; above it the file alone would keep the run waiting on one connection.
+inline constexpr std::uint64_t kSplitMinBytes = 16ull << 20;
+
 struct Timeouts {
     unsigned long connectMs = kConnectTimeoutMs;
     unsigned long receiveMs = kReceiveTimeoutMs;
@@ -31,6 +39,8 @@ struct Timeouts {
     // unattended wait for the running product.
     unsigned long registerMs = static_cast<unsigned long>(RegistracijaKomponenti::kRegistrationLimit.count());
     unsigned long productCloseWaitMs = kProductCloseWaitMs;
+    // Not a time either: the size from which a file is shared out as ranges (the tests' files are small).
+    std::uint64_t splitMinBytes = kSplitMinBytes;
 };
 
 // The tests shorten the limits to see stalls quickly; the installer always runs with the defaults.

@@ -17,6 +17,9 @@ std::wstring DescribeTransfer(std::wstring_view url, std::wstring_view destinati
         text += L", system error " + std::to_wstring(result.systemError);
     }
     text += L", " + std::to_wstring(result.bytes) + L" B, " + std::to_wstring(result.milliseconds) + L" ms";
+    if (result.ranges > 1) {
+        text += L", " + std::to_wstring(result.ranges) + L" ranges";
+    }
     return text;
 }
 

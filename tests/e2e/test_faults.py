@@ -116,6 +116,7 @@ class FaultMatrixTest(unittest.TestCase):
         shutil.copytree(sample_root(), os.path.join(cls.tree, "zunor"))
 
     def setUp(self):
+        self.timeouts = TIMEOUTS
         self.prefix.clean_slate()
         self.set_faults({})
         self.location = DEFAULT_LOCATION
@@ -202,7 +203,7 @@ class FaultMatrixTest(unittest.TestCase):
         log = os.path.join(self.logs, (log_name or self.id().split(".")[-1]) + ".log")
         with contextlib.suppress(FileNotFoundError):
             os.remove(log)
-        env = dict(self.prefix.env, ZUNOR_TEST_TIMEOUTS=TIMEOUTS)
+        env = dict(self.prefix.env, ZUNOR_TEST_TIMEOUTS=self.timeouts)
         args = [*harness.wine(harness.setup_exe()), "/S", f"/SERVER=https://localhost:{port or self.server.port}",
                 f"/LOG={harness.windows_path(log)}", *extra]
         if self.location != DEFAULT_LOCATION:
@@ -719,6 +720,67 @@ class FaultMatrixTest(unittest.TestCase):
             with open(path, "rb") as f:
                 self.assertEqual(f.read(), data, path)
         self.assert_no_temporary_files()
+
+
+# A large file fetched as ranges over the idle connections, one row per way the server answers its
+# ranges (see faultserver.py's product()): the run's exit code, the report's items, whether the file
+# is the served one byte for byte, and whether it came in several ranges. The file is large by the
+# test hook's split size; the server sends every answer at 1 MiB/s, so the rest of the product is in
+# while its first stream still runs.
+BIG, BIG_SIZE, BREAK_AFTER = "veliki.cab", 4 << 20, 64 << 10
+RANGE_FAULTS = {
+    "large_file_in_ranges_arrives_whole": ("", 0, True),
+    "one_range_broken_twice_and_resumed": ("break-twice", 0, True),
+    "range_that_fails_for_good_keeps_the_old_copy": ("break-always", 1, None),
+    "server_that_ignores_range_gives_one_stream": ("ignore", 0, False),
+    "server_whose_file_changes_between_ranges": ("other-version", 0, False),
+}
+FILE_LINE = re.compile(r"^\S+ \S+ file (.*)$", re.M)
+
+
+def range_fault_row(fault, expected_code, split):
+    def row(self):
+        self.addCleanup(self.reset_tree)
+        self.timeouts = TIMEOUTS + ",split=%d" % (1 << 20)
+        self.old_installation()
+        data = os.urandom(BIG_SIZE)
+        self.add_served("", BIG, data)
+        destination = self.destination("", BIG)
+        with open(destination, "wb") as f:
+            f.write(b"old version of " + BIG.encode())
+        before = self.snapshot()
+        self.set_faults({"/zunor/" + BIG: {"ranges": fault, "after": BREAK_AFTER, "rate": 1 << 20}})
+        self.server.page("/_reset")
+        code, out, report, _ = self.run_setup()
+        with open(os.path.join(self.logs, self.id().split(".")[-1] + ".log"), encoding="utf-8") as f:
+            line = [text for text in FILE_LINE.findall(f.read()) if text.startswith(f"https://localhost:{self.server.port}/zunor/{BIG} ")]
+        requests = self.server.page("/_log?path=" + urllib.parse.quote("/zunor/" + BIG)).decode().splitlines()
+        ranged = [r for r in requests if r.split()[1] != "-"]
+        self.assertTrue(ranged, f"no range was asked for: {requests}")
+        if expected_code == 0:
+            self.assert_report(code, out, report, 0, [])
+            self.assert_files(before, refreshed=self.everything_but())
+        else:
+            self.assert_lost_and_reported(code, out, report, [("", BIG)], DROPPED)
+            self.assert_files(before, kept=[("", BIG)], refreshed=self.everything_but(("", BIG)))
+        self.assert_no_temporary_files()
+        self.assertEqual(len(line), 1, line)
+        ranges = re.search(r", (\d+) ranges$", line[0])
+        if split is not None:
+            self.assertEqual(bool(ranges), split, (line, requests))
+        if fault == "break-twice":
+            asked = lambda r: int(r.split()[1].split("-")[1]) - int(r.split()[1].split("-")[0][6:]) + 1
+            broken = [r for r in ranged if r.startswith("206 ") and int(r.split()[2]) < asked(r)]
+            self.assertEqual(len(broken), 2, requests)
+        if fault == "ignore":
+            self.assertTrue(all(r.startswith("200 ") for r in requests), requests)
+        if fault == "other-version":
+            self.assertTrue(any(r.startswith("206 ") for r in ranged), requests)
+    return row
+
+
+for _name, (_fault, _code, _split) in RANGE_FAULTS.items():
+    setattr(FaultMatrixTest, "test_" + _name, range_fault_row(_fault, _code, _split))
 
 
 # One row per way a body can go wrong on its way, all on the same file.

@@ -153,9 +153,9 @@ class LiveWindowTest(unittest.TestCase):
             self.assertLess(time.monotonic() - clicked, 1.0, "the program took more than a second to end")
             self.assert_stopped_cleanly()
             wait_until(self.started, timeout=20, what="the product to start")
-            # Both were on their way when "Zavrsi" stopped them.
+            # Both were on their way when "Zavrsi" stopped them (the larger perhaps in ranges).
             for name in (BIG, SECOND):
-                self.assertEqual(len(server.requests(f"/zunor/{name}")), 1, name)
+                self.assertGreaterEqual(len(server.requests(f"/zunor/{name}")), 1, name)
 
     def test_close_box_stops_the_transfer_and_starts_nothing(self):
         with ProductServer(self.port, self.root, "--rate", str(RATE)) as server:
@@ -173,7 +173,7 @@ class LiveWindowTest(unittest.TestCase):
         log = os.path.join(self.work, "resume.log")
         if os.path.exists(log):
             os.remove(log)
-        with ProductServer(self.port + 1, self.root, "--break-first-at", "0.9") as server:
+        with ProductServer(self.port + 1, self.root, "--break-first-at", "0.5") as server:
             proc = subprocess.run([*harness.wine(harness.setup_exe()), "/S", f"/SERVER={server.base}",
                                    f"/LOG={harness.windows_path(log)}", f"/D={LOCATION}"],
                                   env=self.prefix.env, capture_output=True, timeout=300)
@@ -182,8 +182,12 @@ class LiveWindowTest(unittest.TestCase):
         self.assertEqual(proc.returncode, 0, out)
         with open(os.path.join(self.root, BIG), "rb") as f, open(os.path.join(self.program, BIG), "rb") as g:
             self.assertTrue(f.read() == g.read(), "the installed file differs from the served one")
-        broke = int(BIG_SIZE * 0.9)
-        self.assertEqual(sent, [f"200 - {broke}", f"206 bytes={broke}- {BIG_SIZE - broke}"])
+        # The first request (the file's first range; the rest comes as ranges over the idle
+        # connections) broke and was taken up from its last byte, and no byte was sent twice.
+        broke = int(BIG_SIZE * 0.5)
+        self.assertEqual([s for s in sent if s.startswith("206 bytes=0-")], [f"206 bytes=0-{(16 << 20) - 1} {broke}"])
+        self.assertEqual(len([s for s in sent if s.startswith(f"206 bytes={broke}-")]), 1, sent)
+        self.assertEqual(sum(int(s.split()[2]) for s in sent), BIG_SIZE, sent)
         with open(log, encoding="utf-8") as f:
             lines = f.read().splitlines()
         tenths = [re.search(r" progress big\.cab: (\d+)% \(", line) for line in lines]

@@ -37,8 +37,10 @@ TEST(PaceRule, EachWindowIsJudgedOnItsOwn) {
 
 TEST(TestTimeouts, KeysOverrideTheirLimitsAndAnythingMalformedChangesNothing) {
     const modSetup::Timeouts base;
-    auto t = modSetup::ApplyTestTimeouts("connect=2000,receive=1500,retry=100,slow=3000:1024,register=900,product=50",
-                                         base);
+    auto t = modSetup::ApplyTestTimeouts(
+        "connect=2000,receive=1500,retry=100,slow=3000:1024,register=900,product=50,split=1048576", base);
+    EXPECT_EQ(t.splitMinBytes, 1048576u);
+    EXPECT_EQ(base.splitMinBytes, 16u << 20);
     EXPECT_EQ(t.registerMs, 900u);
     EXPECT_EQ(t.productCloseWaitMs, 50u);
     EXPECT_EQ(base.registerMs, 10000u);
@@ -55,7 +57,7 @@ TEST(TestTimeouts, KeysOverrideTheirLimitsAndAnythingMalformedChangesNothing) {
     EXPECT_EQ(partial.slowWindowMs, modSetup::kSlowWindowMs);
 
     for (const char* bad : {"receive=", "receive=-1", "receive=5x", "recieve=5", "slow=3000", "slow=:5",
-                            "connect=1,,receive=2", "connect 1", "receive=99999999999999999999"}) {
+                            "connect=1,,receive=2", "connect 1", "split=0", "receive=99999999999999999999"}) {
         auto same = modSetup::ApplyTestTimeouts(bad, base);
         EXPECT_EQ(same.connectMs, base.connectMs) << bad;
         EXPECT_EQ(same.receiveMs, base.receiveMs) << bad;

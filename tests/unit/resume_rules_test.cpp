@@ -1,6 +1,7 @@
 // When a broken transfer is taken up again, and the header values that decide it.
 #include <gtest/gtest.h>
 
+#include "download/range_split.h"
 #include "download/resume_rules.h"
 
 namespace modSetup {
@@ -87,6 +88,71 @@ TEST(AcceptsByteRanges, FindsTheUnitInTheList) {
     EXPECT_FALSE(AcceptsByteRanges(L"none"));
     EXPECT_FALSE(AcceptsByteRanges(L"bytesx"));
     EXPECT_FALSE(AcceptsByteRanges(L""));
+}
+
+} // namespace
+} // namespace modSetup
+
+namespace modSetup {
+namespace {
+
+constexpr std::uint64_t kMiB = 1 << 20;
+
+TEST(NextPieceSize, LargeWhileMuchIsLeftSmallerTowardsTheEndNoCrumbLeft) {
+    // 240 MiB left of a 256 MiB file: full-size ranges; then an eighth of the rest, down to the least.
+    EXPECT_EQ(NextPieceSize(240 * kMiB, kMiB, 16 * kMiB), 16 * kMiB);
+    EXPECT_EQ(NextPieceSize(64 * kMiB, kMiB, 16 * kMiB), 8 * kMiB);
+    EXPECT_EQ(NextPieceSize(4 * kMiB, kMiB, 16 * kMiB), kMiB);
+    // What would be left behind a range is never less than the least range: it goes with it.
+    EXPECT_EQ(NextPieceSize(kMiB + kMiB / 2, kMiB, 16 * kMiB), kMiB + kMiB / 2);
+    EXPECT_EQ(NextPieceSize(100, kMiB, 16 * kMiB), 100u);
+    // A file handed out to its end in these sizes is covered exactly, with few requests.
+    std::uint64_t rest = 240 * kMiB;
+    int pieces = 0;
+    while (rest > 0) {
+        const std::uint64_t size = NextPieceSize(rest, kMiB, 16 * kMiB);
+        ASSERT_GT(size, 0u);
+        ASSERT_LE(size, rest);
+        rest -= size;
+        ++pieces;
+    }
+    EXPECT_LT(pieces, 40);
+}
+
+TEST(ReadFirstRange, OnlyTheStartOfTheFileNoLongerThanAsked) {
+    const auto range = [](std::uint64_t first, std::uint64_t last, std::uint64_t complete) {
+        return std::optional<ContentRange>(ContentRange{first, last, complete});
+    };
+    const auto large = ReadFirstRange(range(0, 99, 1000), 100, 100);
+    ASSERT_TRUE(large);
+    EXPECT_EQ(large->end, 100u);
+    EXPECT_EQ(large->total, 1000u);
+    const auto small = ReadFirstRange(range(0, 9, 10), 10, 100); // the whole of a small file
+    ASSERT_TRUE(small);
+    EXPECT_EQ(small->end, small->total);
+    EXPECT_FALSE(ReadFirstRange(range(1, 99, 1000), 99, 100));   // not from the start
+    EXPECT_FALSE(ReadFirstRange(range(0, 199, 1000), 200, 100)); // more than asked
+    EXPECT_FALSE(ReadFirstRange(range(0, 99, 1000), 99, 100));   // length disagrees
+    EXPECT_FALSE(ReadFirstRange(std::nullopt, 100, 100));
+    EXPECT_FALSE(ReadFirstRange(range(0, 99, 1000), std::nullopt, 100));
+    EXPECT_EQ(FirstRangeHeaders(100), L"Range: bytes=0-99\r\n");
+}
+
+TEST(RangeAnswerMatches, OnlyExactlyTheBytesAskedForOfTheSameVersion) {
+    const std::wstring v1 = L"\"v1\"";
+    const auto range = [](std::uint64_t first, std::uint64_t last, std::uint64_t complete) {
+        return std::optional<ContentRange>(ContentRange{first, last, complete});
+    };
+    EXPECT_TRUE(RangeAnswerMatches(range(100, 199, 1000), 100, v1, 100, 199, 1000, v1));
+    EXPECT_FALSE(RangeAnswerMatches(std::nullopt, 100, v1, 100, 199, 1000, v1));          // no Content-Range
+    EXPECT_FALSE(RangeAnswerMatches(range(0, 199, 1000), 200, v1, 100, 199, 1000, v1));   // another start
+    EXPECT_FALSE(RangeAnswerMatches(range(100, 299, 1000), 200, v1, 100, 199, 1000, v1)); // another end
+    EXPECT_FALSE(RangeAnswerMatches(range(100, 199, 2000), 100, v1, 100, 199, 1000, v1)); // another whole
+    EXPECT_FALSE(RangeAnswerMatches(range(100, 199, 1000), 99, v1, 100, 199, 1000, v1));  // length disagrees
+    EXPECT_FALSE(RangeAnswerMatches(range(100, 199, 1000), std::nullopt, v1, 100, 199, 1000, v1));
+    EXPECT_FALSE(RangeAnswerMatches(range(100, 199, 1000), 100, L"\"v2\"", 100, 199, 1000, v1));
+    EXPECT_FALSE(RangeAnswerMatches(range(100, 199, 1000), 100, L"", 100, 199, 1000, L""));
+    EXPECT_EQ(RangeHeaders(100, 199, v1), L"Range: bytes=100-199\r\nIf-Range: \"v1\"\r\n");
 }
 
 } // namespace

@@ -53,6 +53,8 @@ can tag its own paths (e.g. /status/404/mytest) and count them apart:
                                   {"fault": "redirect-loop"}  302 to the same path, for ever
                                   "rate": N (with any of them)  this answer's bytes at N a second
                                   {"fault": "exit"}  the whole answer, then the server ends
+                                  {"ranges": KIND, "after": N}  the file, its ranges answered as
+                                      KIND says (see product())
   /_count?path=<path>           how many requests <path> has had (text)
   /_log?path=<path>             one line per request of <path>: "<status> <range or -> <body bytes sent>"
   /_reset                       forget all counts and logs
@@ -234,29 +236,32 @@ class Handler(socketserver.BaseRequestHandler):
                 self.sent += len(data)
                 length -= len(data)
 
-    def range_start(self, size, etag):
-        """Where a "Range: bytes=N-" request starts, when it may be answered with 206; else None."""
-        if not self.range or not self.range.startswith("bytes=") or not self.range.endswith("-"):
+    def byte_range(self, size, etag):
+        """(first, last) of a "Range: bytes=N-" or "bytes=N-M" request that may be answered with 206;
+        else None."""
+        if not self.range or not self.range.startswith("bytes="):
             return None
-        first = self.range[len("bytes="):-1]
-        if not first.isdigit() or int(first) >= size:
+        first, dash, last = self.range[len("bytes="):].partition("-")
+        if not dash or not first.isdigit() or (last and not last.isdigit()) or int(first) >= size:
             return None
         if self.if_range is not None and self.if_range != etag:
             return None  # another version: the whole body
-        return int(first)
+        last = min(int(last), size - 1) if last else size - 1
+        return (int(first), last) if int(first) <= last else None
 
-    def ranged(self, size, etag, send_body, cut_after=None):
+    def ranged(self, size, etag, send_body, cut_after=None, ranges=True):
         """A 200 or 206 answer with range support; send_body(start, length) sends the bytes. With
-        cut_after the connection breaks that many body bytes into the answer."""
+        cut_after the connection breaks that many body bytes into the answer; with ranges False
+        the server still says it serves ranges, but answers every request whole."""
         headers = [("Accept-Ranges", "bytes"), ("ETag", etag), ("Last-Modified", "Tue, 01 Jun 2021 10:00:00 GMT")]
-        start = self.range_start(size, etag)
-        if start is None:
+        wanted = self.byte_range(size, etag) if ranges else None
+        if wanted is None:
             self.start(200, headers + [("Content-Length", str(size))])
-            start = 0
+            start, length = 0, size
         else:
-            self.start(206, headers + [("Content-Length", str(size - start)),
-                                       ("Content-Range", "bytes %d-%d/%d" % (start, size - 1, size))])
-        length = size - start
+            start, length = wanted[0], wanted[1] - wanted[0] + 1
+            self.start(206, headers + [("Content-Length", str(length)),
+                                       ("Content-Range", "bytes %d-%d/%d" % (wanted[0], wanted[1], size))])
         if cut_after is not None and cut_after < length:
             send_body(start, cut_after)
             self.cut_connection()
@@ -382,12 +387,19 @@ class Handler(socketserver.BaseRequestHandler):
             self.answer(200, b"%d" % self.server.counts.get(wanted), [("Content-Type", "text/plain")])
         elif kind == "_reset":
             self.server.counts.reset()
+            with self.server.counts.lock:
+                self.server.range_breaks.clear()
             self.answer(200, b"0")
         else:
             self.answer(404, b"no such fault\n")
 
-    def product(self, names):
-        """The product tree under --root: a folder as an index page, a file with range support."""
+    def product(self, names, range_fault=None, after=0):
+        """The product tree under --root: a folder as an index page, a file with range support.
+        range_fault (from --faults) changes how a range of a file (a request for bytes from N > 0) is
+        answered: "break-twice" breaks the first such request and its resumption <after> bytes in,
+        "break-always" every one; "ignore" answers every request whole (200), though the answers
+        say that ranges are served; "other-version" answers ranges with 206 of another version
+        (another ETag, other bytes), whatever If-Range says."""
         if any(n in ("", ".", "..") or "\\" in n for n in names):
             self.answer(404, b"not found\n")
             return
@@ -401,11 +413,35 @@ class Handler(socketserver.BaseRequestHandler):
             stat = os.stat(local)
             etag = '"%x-%x"' % (stat.st_size, int(stat.st_mtime))
             cut = None
-            if self.server.break_first_at and self.count == 1 and not self.range:
+            # The first request of the file, whole or its first range.
+            if self.server.break_first_at and self.count == 1 and (not self.range or self.range.startswith("bytes=0-")):
                 cut = int(stat.st_size * self.server.break_first_at)
-            self.ranged(stat.st_size, etag, lambda start, length: self.send_file(local, start, length), cut)
+            send = lambda start, length: self.send_file(local, start, length)
+            wanted = self.byte_range(stat.st_size, etag)
+            if range_fault and wanted and wanted[0] > 0:
+                path = "/zunor/" + "/".join(names)
+                with self.server.counts.lock:
+                    state = self.server.range_breaks.setdefault(path, {"breaks": 0, "next": None})
+                    if range_fault == "break-always" or (
+                            range_fault == "break-twice" and state["breaks"] < 2
+                            and state["next"] in (None, wanted[0])):
+                        cut = after
+                        state["breaks"] += 1
+                        state["next"] = wanted[0] + after
+                if range_fault == "other-version":
+                    self.if_range = None
+                    etag = '"another-version"'
+                    send = lambda start, length: self.send_other_version(local, start, length)
+            self.ranged(stat.st_size, etag, send, cut, ranges=range_fault != "ignore")
         else:
             self.answer(404, b"not found\n")
+
+    def send_other_version(self, path, start, length):
+        with open(path, "rb") as f:
+            f.seek(start)
+            data = bytes(b ^ 0xFF for b in f.read(length))
+        self.send(data)
+        self.sent += len(data)
 
     def product_fault(self, path, names):
         """Answers path as --faults says, if it names it; False when the tree answers normally."""
@@ -433,7 +469,9 @@ class Handler(socketserver.BaseRequestHandler):
         after = min(int(entry.get("after", 0)), len(body))
         if "rate" in entry:
             self.rate = int(entry["rate"])
-        if fault == "status":
+        if "ranges" in entry:
+            self.product(names, entry["ranges"], int(entry.get("after", 0)))
+        elif fault == "status":
             self.answer(int(entry["status"]), b"status %d\n" % int(entry["status"]), [("Content-Type", "text/html")])
         elif fault == "redirect-http":
             self.answer(302, b"moved\n", [("Location", "http://%s%s" % (self.host, urllib.parse.quote(path)))])
@@ -508,6 +546,7 @@ def main():
     server = Server(("127.0.0.1", args.port), Handler)
     server.tls = tls
     server.counts = Counts()
+    server.range_breaks = {}  # path: how its ranges were broken so far
     server.hold_seconds = args.hold
     server.root = args.root
     server.faults = args.faults

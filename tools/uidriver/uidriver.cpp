@@ -278,11 +278,16 @@ private:
     static std::wstring GetText(HWND window) {
         if (!window)
             throw Failure("no such window");
-        LRESULT length = Send(window, WM_GETTEXTLENGTH, 0, 0);
-        std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-        LRESULT copied = Send(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
-        text.resize(static_cast<size_t>(copied));
-        return text;
+        // The text may grow between the two messages (a status line that counts): asked again then.
+        for (;;) {
+            LRESULT length = Send(window, WM_GETTEXTLENGTH, 0, 0);
+            std::wstring text(static_cast<size_t>(length) + 2, L'\0');
+            LRESULT copied = Send(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+            if (copied <= length) {
+                text.resize(static_cast<size_t>(copied));
+                return text;
+            }
+        }
     }
 
     std::wstring SetText(const std::wstring& rest) {
