@@ -1,8 +1,11 @@
 #include "install/plan_listing.h"
 
+#include <optional>
+
+#include "common/texts.h"
 #include "install/install_paths.h"
 #include "install/install_plan.h"
-#include "common/texts.h"
+#include "install/origin_choice.h"
 #include "install/transfer_log.h"
 #include "install/utf8_text.h"
 
@@ -12,7 +15,6 @@ namespace {
 constexpr wchar_t kLogListing[] = L"listing";
 constexpr wchar_t kLogPlan[] = L"plan";
 constexpr wchar_t kLogSignature[] = L"signature";
-constexpr wchar_t kLogOrigin[] = L"origin";
 constexpr wchar_t kInMemory[] = L"(memory)";
 
 std::wstring Line(std::wstring_view url, std::wstring_view destination, std::wstring_view action) {
@@ -37,43 +39,31 @@ PlanTotals ListPlan(RunNetwork& network, RunFiles& files, RunSystem& system, Run
     // The same order as the installation: listings, then each folder's SHA256SUMS; with mirrors, the
     // first origin that gives all of them, signed where signed.
     InstallPlan plan;
-    for (std::size_t i = 0; i < origins.size(); ++i) {
-        base = origins[i];
-        try {
-            for (const ListingKind kind :
-                 {ListingKind::Support, ListingKind::Program, ListingKind::Template}) {
-                const std::wstring url = ListingUrl(base, kind);
-                std::string page;
-                const TransferResult fetched = fetch(url, page);
-                if (!fetched.ok()) {
-                    throw ListingUnavailable(url, fetched);
-                }
-                plan[kind] = PlanFolder(kind, page, base);
-                if (kind == ListingKind::Program && plan[kind].linkedNames == 0) {
-                    throw NoFileLinked(url, fetched); // as the installation would end
-                }
+    ReadFromFirstOrigin(origins, log, [&](std::size_t origin) -> std::optional<std::wstring> {
+        base = origins[origin];
+        for (const ListingKind kind : {ListingKind::Support, ListingKind::Program, ListingKind::Template}) {
+            const std::wstring url = ListingUrl(base, kind);
+            std::string page;
+            const TransferResult fetched = fetch(url, page);
+            if (!fetched.ok()) {
+                throw ListingUnavailable(url, fetched);
             }
-            for (const ListingKind kind : kRetrievalOrder) {
-                const ChecksumLoad load = LoadChecksums(plan[kind], fetch, publisher);
-                const FolderPlan& folder = plan[kind];
-                const std::wstring where = load.listed ? folder.Checksums()->url : ListingUrl(base, kind);
-                log.Write(kLogSignature, where + TrustText(load));
-                if (load.trust == SumsTrust::Refused) {
-                    throw SumsRefused(where, load.refusal);
-                }
+            plan[kind] = PlanFolder(kind, page, base);
+            if (kind == ListingKind::Program && plan[kind].linkedNames == 0) {
+                throw NoFileLinked(url, fetched); // as the installation would end
             }
-        } catch (const RunFailure& failure) {
-            if (i + 1 == origins.size()) {
-                throw;
-            }
-            log.Write(kLogOrigin, base + PassedOverText(failure));
-            continue;
         }
-        if (origins.size() > 1) {
-            log.Write(kLogOrigin, base + L": serves the listings");
+        for (const ListingKind kind : kRetrievalOrder) {
+            const ChecksumLoad load = LoadChecksums(plan[kind], fetch, publisher);
+            const FolderPlan& folder = plan[kind];
+            const std::wstring where = load.listed ? folder.Checksums()->url : ListingUrl(base, kind);
+            log.Write(kLogSignature, where + TrustText(load));
+            if (load.trust == SumsTrust::Refused) {
+                throw SumsRefused(where, load.refusal);
+            }
         }
-        break;
-    }
+        return std::nullopt;
+    });
 
     const std::wstring place = WithSeparator(location);
     const std::wstring systemDir = system.SystemDir();

@@ -22,7 +22,7 @@ pki=$build/pki
 release=$build/release
 verify() { osslsigncode verify -in "$1" -CAfile "$2"; }
 
-# The test release: made the one way the README names, with none of the signing variables set.
+# The test release: made the one way docs/release.md names, with none of the signing variables set.
 env -u ZUNOR_SIGN_PKCS12 -u ZUNOR_SIGN_PASSWORD -u ZUNOR_SIGN_TIMESTAMP_URL -u ZUNOR_SIGN_CAFILE \
     cmake --build "$build" --target release >"$work/release.log" 2>&1 || { cat "$work/release.log"; exit 1; }
 cat "$work/release.log"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # release.sh INSTALLER RELEASE_DIR PKI_DIR ARCH VERSION SOURCE_DIR
 # Signs the built installer with Authenticode (SHA-256) into RELEASE_DIR/ZunorSetup.exe and writes
-# RELEASE_DIR/SHA256SUMS for it. The build's `release` target runs it; see the README's "Release".
+# RELEASE_DIR/SHA256SUMS for it. The build's `release` target runs it; see docs/release.md.
 #
 #   ZUNOR_SIGN_PKCS12         the PKCS#12 file with the code-signing certificate and its key
 #   ZUNOR_SIGN_PASSWORD       that file's password (empty when unset)
