@@ -29,11 +29,6 @@ using zunor::TransferResult;
 
 constexpr int kRangeNotSatisfiable = 416;
 
-bool IsChunked(HINTERNET request) {
-    auto encoding = QueryHeader(request, HTTP_QUERY_TRANSFER_ENCODING);
-    return encoding && encoding->find(L"chunked") != std::wstring::npos;
-}
-
 // A 206 continues the body we hold only when it starts where we stopped, of the same whole, and
 // of the same version.
 bool ContinuesKeptBody(HINTERNET request, const ResumePoint& resume, std::optional<std::uint64_t> declared) {
@@ -214,6 +209,11 @@ void ReceiveBody(HINTERNET request, PartFile& part, ResumePoint& resume, LengthR
 }
 
 } // namespace
+
+bool IsChunked(HINTERNET request) {
+    auto encoding = QueryHeader(request, HTTP_QUERY_TRANSFER_ENCODING);
+    return encoding && encoding->find(L"chunked") != std::wstring::npos;
+}
 
 // A plain InternetReadFile waits until the whole buffer is filled, so a body that drips a byte at a
 // time would hold it for hours without ever letting the pace be checked.

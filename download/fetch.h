@@ -35,6 +35,9 @@ zunor::TransferResult FetchOnce(const std::wstring& url, const std::wstring& des
 
 bool CancelRequested(const zunor::TransferOptions& options);
 
+// A body sent in chunks (its length is known only at its end).
+bool IsChunked(HINTERNET request);
+
 // Reads what has arrived, up to size, waiting (within the receive limit) only when nothing has.
 BOOL ReadArrived(HINTERNET request, char* buffer, DWORD size, DWORD* read);
 

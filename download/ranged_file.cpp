@@ -24,11 +24,6 @@ using zunor::TransferResult;
 // weighs more than the evener finish gains.
 constexpr std::uint64_t kSmallestPieceShare = 16;
 
-bool IsChunked(HINTERNET request) {
-    auto encoding = QueryHeader(request, HTTP_QUERY_TRANSFER_ENCODING);
-    return encoding && encoding->find(L"chunked") != std::wstring::npos;
-}
-
 bool Matches(HINTERNET request, std::uint64_t first, std::uint64_t last, std::uint64_t total,
              const std::wstring& validator) {
     auto header = QueryHeader(request, HTTP_QUERY_CONTENT_RANGE);
