@@ -15,8 +15,8 @@ inline constexpr std::size_t kDefaultConnections = 4;
 inline constexpr std::size_t kMaxConnections = 8;
 
 // Work a transfer shares with connections that have nothing else to do (the byte ranges of a large
-// file). Called on such a connection's thread; it takes shares until none is left worth taking, then
-// returns false.
+// file). Called on such a connection's thread; it takes one share and returns whether more may be
+// left, so that the connection starts a whole file waiting before it takes the next.
 using SharedWork = std::function<bool()>;
 
 struct TransferOptions {

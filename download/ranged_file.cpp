@@ -108,17 +108,24 @@ bool RangedFile::Help() {
             return false;
         ++active_;
     }
+    bool more = false;
     try {
-        TakeRanges();
+        // One range at a time: between two, the connection looks for a whole file to start first.
+        if (const auto range = Take()) {
+            more = FetchRange(*range) == Outcome::Done;
+            if (more)
+                HashWhatIsIn();
+        }
     } catch (...) {
         TransferResult failed;
         failed.error = TransferError::WriteFailed;
         Fail(failed);
+        more = false;
     }
     std::lock_guard guard(lock_);
     --active_;
     changed_.notify_all();
-    return false;
+    return more;
 }
 
 void RangedFile::TakeRanges() {

@@ -35,8 +35,8 @@ public:
     void Advance(std::uint64_t pos, std::uint64_t added);
     // A range has failed for good, or the file must start over: the first stream stops too.
     bool Failed() const { return failure_.load() || restart_.load(); }
-    // An idle connection's share: takes ranges until none is left. Never throws; always false (the
-    // offer is done with once one connection has found nothing left to take).
+    // An idle connection's share: takes one range. Never throws; false when there was none to take
+    // or the file has failed (the offer is then done with).
     bool Help();
     // Once the first stream has ended with first: the file's result when every range is in (the file
     // committed) or one failed; nothing when it must start over as one stream. A first stream that
